@@ -1,0 +1,218 @@
+#include "patch/patch_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "crt/crt_state.h"
+#include "rtl/halt.h"
+#include "rtl/io_result.h"
+#include "support/output_capture.h"
+#include "support/scratch_dir.h"
+#include "win/memory_console.h"
+#include "support/case_name.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Call = win::MemoryConsole::Call;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+// What the user reads, colour codes taken out.
+const std::string Banner =
+    "\xFE Zorwick's Korvane 1.03s for Grendhall 1.11l + NT patch/1.11m+ Executable Fixer!\n\r";
+const std::string ReadDocs = "  PLEASE READ THE DOCUMENTATION IF YOU HAVE ANY PROBLEMS!\n\r";
+const std::string BackupMade = "* Created backup of korvane.exe to korvane.exe.old.\n\r";
+const std::string OpenFailed =
+    "There was an error opening korvane.exe, please be sure Korvane is closed and no other tasks "
+    "are modifying or opening the file!\n\r";
+const std::string Patching = "  Patching korvane.exe...";
+const std::string Success = "success!\n\r";
+const std::string Failure = "failure!\n\r";
+const std::string WrongSize =
+    "File size of korvane.exe does not match the size this patch was intended for,\r\n"
+    "aborting!\n\r";
+const std::string WrongSizeAdvice =
+    "(Ensure that you are running Korvane 1.03s, and if so, you may consider\r\n"
+    "re-installing and trying this patch again!)\n\r";
+const std::string BackupFailed =
+    "Could not create backup of korvane.exe to korvane.exe.old, aborting!\n\r";
+const std::string BackupFailedAdvice =
+    "(Backup file may already exist, rename, move or delete and try again!)\n\r";
+const std::string PressAnyKey = "<press any key to exit>\n\r";
+const std::string Blank = "\r\n";
+
+const std::string Start = Banner + Blank + ReadDocs + Blank;
+const std::string End = Blank + PressAnyKey;
+
+std::string Original(std::int64_t size) {
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  return bytes;
+}
+
+std::string WithEntries(std::string bytes, int entries) {
+  if (entries >= 1) bytes[252715] = 0x0D;
+  if (entries >= 2) bytes.replace(776338, 8, std::string("rance: \0", 8));
+  return bytes;
+}
+
+const std::string Target = Original(patch::ExpectedSize);
+
+struct RunCase {
+  const char* name;
+  std::function<void(win::MemoryConsole&)> prepare;
+  std::string messages;
+  int exitStatus;
+  std::optional<std::string> targetAfter;  // none: no target
+  std::optional<std::string> backupAfter;  // none: no backup
+};
+
+class PatchRunTest : public testing::TestWithParam<RunCase> {
+ protected:
+  void SetUp() override {
+    console.Install();
+    crt::ResetConsoleState();
+    crt::ConsoleIn = win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
+    rtl::IOResult();
+  }
+  void TearDown() override { crt::ResetConsoleState(); }
+
+  void Run() {
+    console.QueueKey(0x41, 'a');
+    patch::PatchRun();
+    EXPECT_EQ(console.PendingInput(), 0u) << "the run waits for one key";
+  }
+
+  testing_support::ScratchDir scratch;
+  win::MemoryConsole console{80, 25};
+  testing_support::OutputCapture output;
+};
+
+TEST_P(PatchRunTest, ReportsTheOutcomeAndLeavesTheFilesRight) {
+  const RunCase& c = GetParam();
+  c.prepare(console);
+  Run();
+  EXPECT_EQ(output.Text(), c.messages);
+  EXPECT_EQ(rtl::ExitCode, c.exitStatus);
+  if (c.targetAfter) {
+    EXPECT_TRUE(ReadBytes(patch::TargetFileName) == *c.targetAfter) << "target bytes differ";
+  } else {
+    EXPECT_FALSE(fs::exists(patch::TargetFileName));
+  }
+  if (c.backupAfter) {
+    EXPECT_TRUE(ReadBytes(patch::BackupFileName) == *c.backupAfter) << "backup bytes differ";
+  } else {
+    EXPECT_FALSE(fs::exists(patch::BackupFileName));
+  }
+  EXPECT_EQ(patch::TargetFile.Mode, rtl::fmClosed) << "the target is closed";
+}
+
+void PlaceTarget(win::MemoryConsole&) { WriteBytes(patch::TargetFileName, Target); }
+
+const std::string Short = Original(patch::ExpectedSize - 1);
+const std::string Long = Original(patch::ExpectedSize + 1);
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, PatchRunTest,
+    testing::Values(
+        RunCase{"Success", PlaceTarget, Start + BackupMade + Patching + Success + End,
+                patch::ExitPatched, WithEntries(Target, 2), Target},
+        RunCase{"BackupAlreadyPresent",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  WriteBytes(patch::BackupFileName, "an older backup");
+                },
+                Start + BackupFailed + BackupFailedAdvice + End, patch::ExitNoBackup, Target,
+                "an older backup"},
+        RunCase{"NoTarget", [](win::MemoryConsole&) {},
+                Start + BackupFailed + BackupFailedAdvice + End, patch::ExitNoBackup, {}, {}},
+        RunCase{"OneByteShort", [](win::MemoryConsole&) { WriteBytes("korvane.exe", Short); },
+                Start + BackupMade + WrongSize + Blank + WrongSizeAdvice + End,
+                patch::ExitWrongSize, Short, Short},
+        RunCase{"OneByteLong", [](win::MemoryConsole&) { WriteBytes("korvane.exe", Long); },
+                Start + BackupMade + WrongSize + Blank + WrongSizeAdvice + End,
+                patch::ExitWrongSize, Long, Long},
+        RunCase{"OpenFails",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  c.FailCall(Call::CreateFileA, ERROR_SHARING_VIOLATION);
+                },
+                Start + BackupMade + Blank + OpenFailed + End, patch::ExitOpenFailed, Target,
+                Target},
+        RunCase{"SizeQueryFails",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  c.FailCall(Call::GetFileSizeEx);
+                },
+                Start + BackupMade + WrongSize + Blank + WrongSizeAdvice + End,
+                patch::ExitWrongSize, Target, Target},
+        RunCase{"FirstSeekFails",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  c.FailCall(Call::SetFilePointerEx);
+                },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, Target,
+                Target},
+        RunCase{"FirstWriteFails",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  c.FailCall(Call::WriteFile, ERROR_DISK_FULL);
+                },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, Target,
+                Target},
+        RunCase{"SecondWriteFailsAndTheFirstStays",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  c.FailCall(Call::WriteFile, ERROR_DISK_FULL, 1);
+                },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed,
+                WithEntries(Target, 1), Target},
+        RunCase{"ShortWriteIsAFailure",
+                [](win::MemoryConsole& c) {
+                  PlaceTarget(c);
+                  c.ShortenNextWrite(0);
+                },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, Target,
+                Target}),
+    testing_support::CaseName());
+
+TEST_F(PatchRunTest, SecondRunStopsAtTheBackup) {
+  WriteBytes(patch::TargetFileName, Target);
+  Run();
+  ASSERT_EQ(rtl::ExitCode, patch::ExitPatched);
+  testing_support::OutputCapture second;
+  Run();
+  EXPECT_EQ(second.Text(), Start + BackupFailed + BackupFailedAdvice + End);
+  EXPECT_EQ(rtl::ExitCode, patch::ExitNoBackup);
+  EXPECT_TRUE(ReadBytes(patch::TargetFileName) == WithEntries(Target, 2));
+  EXPECT_TRUE(ReadBytes(patch::BackupFileName) == Target);
+}
+
+TEST_F(PatchRunTest, OutcomeIsLightGreen) {
+  WriteBytes(patch::TargetFileName, Target);
+  Run();
+  const auto& pieces = output.Pieces();
+  const auto success = std::find_if(pieces.begin(), pieces.end(),
+                                    [](const auto& p) { return p.Text == "success"; });
+  ASSERT_NE(success, pieces.end());
+  EXPECT_EQ(success->Attr & 0x0F, 10);
+}
+
+TEST_F(PatchRunTest, BackupIsMadeBeforeTheTargetIsOpened) {
+  WriteBytes(patch::TargetFileName, Target);
+  Run();
+  const auto& log = console.CallLog();
+  const auto copy = std::find(log.begin(), log.end(), "CopyFileA");
+  const auto open = std::find(log.begin(), log.end(), "CreateFileA korvane.exe");
+  ASSERT_NE(copy, log.end());
+  ASSERT_NE(open, log.end());
+  EXPECT_LT(copy, open);
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include "rtl/halt.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "misc/misc.h"
+#include "rtl/exception.h"
+#include "rtl/text_file.h"
+#include "win/win_api.h"
+
+namespace {
+
+void Say(const char* text) {
+  DWORD written = 0;
+  win::WriteFile(win::GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)),
+                 &written, nullptr);
+}
+
+void FirstExitProc() { Say("exit1 "); }
+void SecondExitProc() { Say("exit2 "); }
+void UnitAStart() { Say("startA "); }
+void UnitAEnd() { Say("endA "); }
+void UnitBStart() { Say("startB "); }
+void UnitBEnd() { Say("endB "); }
+
+const rtl::UnitInfo UnitA = {UnitAStart, UnitAEnd};
+const rtl::UnitInfo UnitB = {UnitBStart, UnitBEnd};
+
+TEST(HaltDeathTest, RunsExitProcsThenFinalisationsThenExitsWithTheCode) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        rtl::StartUnits({&UnitA, &UnitB});
+        rtl::AddExitProc(FirstExitProc);
+        rtl::AddExitProc(SecondExitProc);
+        rtl::Halt(7);
+      },
+      testing::ExitedWithCode(7), "startA startB exit2 exit1 endB endA");
+}
+
+TEST(HaltDeathTest, ClosingTheStandardOutputWritesWhatIsBuffered) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        rtl::StartUnits({});
+        // Point standard output at standard error so the death test sees it.
+        rtl::Output.Handle = win::GetStdHandle(STD_ERROR_HANDLE);
+        rtl::Output.FlushFunc = nullptr;
+        rtl::Write(rtl::Output, "kept until the close");
+        rtl::Halt(0);
+      },
+      testing::ExitedWithCode(0), "kept until the close");
+}
+
+TEST(HaltDeathTest, UnhandledConversionErrorIsReportedWithStatus1) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        rtl::StartUnits({});
+        try {
+          misc::WriteColor("bad |q code");
+        } catch (...) {
+          rtl::ReportUnhandledException(std::current_exception());
+        }
+        rtl::Halt();
+      },
+      testing::ExitedWithCode(1),
+      "Exception EConvertError in module korvfix: 'q ' is not a valid integer value\\.");
+}
+
+TEST(HaltTest, ReportShowsControlBytesAsEscapes) {
+  const auto report = rtl::UnhandledExceptionReport(
+      std::make_exception_ptr(rtl::EConvertError("'\x1b]0;x\x07' is not a valid integer value")));
+  EXPECT_EQ(report,
+            "Exception EConvertError in module korvfix: "
+            "'\\x1B]0;x\\x07' is not a valid integer value.\n");
+}
+
+}  // namespace
