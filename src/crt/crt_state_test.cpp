@@ -36,15 +36,16 @@ class CrtStateTest : public testing::Test {
   void SetUp() override {
     console.Install();
     crt::ResetConsoleState();
-    crt::ConsoleIn = win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+    crt::ConsoleIn =
+        win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
   }
   void TearDown() override { crt::ResetConsoleState(); }
 
   std::vector<int> ReadCodes(int count) {
     std::vector<int> codes;
-    for (int i = 0; i < count; ++i) codes.push_back(crt::GetKey());
+    for (int i = 0; i < count; ++i)
+      codes.push_back(crt::GetKey());
     return codes;
   }
 
@@ -55,12 +56,14 @@ struct KeyCase {
   const char* name;
   std::vector<INPUT_RECORD> records;
   std::vector<int> codes;  // what successive GetKey calls return
+  friend void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class GetKeyTest : public CrtStateTest, public testing::WithParamInterface<KeyCase> {};
 
 TEST_P(GetKeyTest, MapsRecordsToCodes) {
-  for (const INPUT_RECORD& record : GetParam().records) console.QueueInput(record);
+  for (const INPUT_RECORD& record : GetParam().records)
+    console.QueueInput(record);
   EXPECT_EQ(ReadCodes(static_cast<int>(GetParam().codes.size())), GetParam().codes);
   EXPECT_EQ(console.PendingInput(), 0u);
 }
@@ -89,8 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {0x1B}},
         KeyCase{"SkipsEverythingButKeyPresses",
                 {KeyRecord(0x10, 0, Shift), KeyRecord(0x11, 0, Ctrl), KeyRecord(0x12, 0, Alt),
-                 KeyRecord(0x14, 0, Caps), KeyRecord(0x42, 'b', 0, FALSE),
-                 OtherRecord(MOUSE_EVENT), OtherRecord(FOCUS_EVENT), OtherRecord(MENU_EVENT),
+                 KeyRecord(0x14, 0, Caps), KeyRecord(0x42, 'b', 0, FALSE), OtherRecord(MOUSE_EVENT),
+                 OtherRecord(FOCUS_EVENT), OtherRecord(MENU_EVENT),
                  OtherRecord(WINDOW_BUFFER_SIZE_EVENT), KeyRecord(0x42, 'b', 0)},
                 {0x62}}),
     testing_support::CaseName());
@@ -120,9 +123,9 @@ TEST_F(CrtStateTest, SettersKeepTheOtherBits) {
 }
 
 TEST_F(CrtStateTest, StateComesFromTheScreenBuffer) {
-  crt::ConsoleOut = win::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     0, nullptr);
+  crt::ConsoleOut =
+      win::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
   crt::ConsoleStateInit();
   EXPECT_EQ(crt::ScreenCols, 80);
   EXPECT_EQ(crt::ScreenRows, 25);

@@ -21,8 +21,9 @@ struct ColorCase {
   std::string text;
   bool lineEnd;
   std::uint8_t startAttr;
-  std::vector<Piece> pieces;             // written before the end or the error
-  std::optional<std::string> error;      // the conversion error's message
+  std::vector<Piece> pieces;         // written before the end or the error
+  std::optional<std::string> error;  // the conversion error's message
+  friend void PrintTo(const ColorCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ColorWriterTest : public testing::TestWithParam<ColorCase> {};
@@ -69,16 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
                   0x07,
                   {{"", 0x07}, {"success", 0x0A}, {"!\n\r", 0x08}},
                   {}},
-        ColorCase{"KeyPrompt",
-                  "|08<|11press any key to exit|08>|07",
-                  true,
-                  0x00,
-                  {{"", 0x00},
-                   {"<", 0x08},
-                   {"press any key to exit", 0x0B},
-                   {">", 0x08},
-                   {"\n\r", 0x07}},
-                  {}},
+        ColorCase{
+            "KeyPrompt",
+            "|08<|11press any key to exit|08>|07",
+            true,
+            0x00,
+            {{"", 0x00}, {"<", 0x08}, {"press any key to exit", 0x0B}, {">", 0x08}, {"\n\r", 0x07}},
+            {}},
         ColorCase{"BarAndDigitAtEnd", "ab|5", false, 0x10, {{"ab", 0x10}, {"", 0x15}}, {}},
         ColorCase{"BarAndDigitAtEndOfLine",
                   "ab|5",
@@ -86,8 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
                   0x10,
                   {{"ab", 0x10}},
                   "'5\n' is not a valid integer value"},
-        ColorCase{"BarAtEnd", "ab|", false, 0x07, {{"ab", 0x07}}, "'' is not a valid integer value"},
-        ColorCase{"TrailingBlank", "|5 x", false, 0x07, {{"", 0x07}}, "'5 ' is not a valid integer value"},
+        ColorCase{
+            "BarAtEnd", "ab|", false, 0x07, {{"ab", 0x07}}, "'' is not a valid integer value"},
+        ColorCase{"TrailingBlank",
+                  "|5 x",
+                  false,
+                  0x07,
+                  {{"", 0x07}},
+                  "'5 ' is not a valid integer value"},
         ColorCase{"Letter", "|ab", false, 0x07, {{"", 0x07}}, "'ab' is not a valid integer value"}),
     testing_support::CaseName());
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "crt/crt_state.h"
@@ -50,25 +51,31 @@ const std::string End = Blank + PressAnyKey;
 
 std::string Original(std::int64_t size) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i * 7 % 251);
   return bytes;
 }
 
 std::string WithEntries(std::string bytes, int entries) {
-  if (entries >= 1) bytes[252715] = 0x0D;
-  if (entries >= 2) bytes.replace(776338, 8, std::string("rance: \0", 8));
+  if (entries >= 1)
+    bytes[252715] = 0x0D;
+  if (entries >= 2)
+    bytes.replace(776338, 8, std::string("rance: \0", 8));
   return bytes;
 }
 
-const std::string Target = Original(patch::ExpectedSize);
+constexpr std::int64_t Exact = patch::ExpectedSize;
+constexpr int NoFile = -1;
 
 struct RunCase {
   const char* name;
+  std::int64_t targetSize;  // NoFile: no target
   std::function<void(win::MemoryConsole&)> prepare;
   std::string messages;
   int exitStatus;
-  std::optional<std::string> targetAfter;  // none: no target
-  std::optional<std::string> backupAfter;  // none: no backup
+  int entriesWritten;   // the target afterwards: the original with this many entries
+  bool backupOfTarget;  // else the backup is absent or what was there before
+  friend void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PatchRunTest : public testing::TestWithParam<RunCase> {
@@ -76,9 +83,9 @@ class PatchRunTest : public testing::TestWithParam<RunCase> {
   void SetUp() override {
     console.Install();
     crt::ResetConsoleState();
-    crt::ConsoleIn = win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+    crt::ConsoleIn =
+        win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
     rtl::IOResult();
   }
   void TearDown() override { crt::ResetConsoleState(); }
@@ -96,116 +103,98 @@ class PatchRunTest : public testing::TestWithParam<RunCase> {
 
 TEST_P(PatchRunTest, ReportsTheOutcomeAndLeavesTheFilesRight) {
   const RunCase& c = GetParam();
+  const std::string target = c.targetSize == NoFile ? "" : Original(c.targetSize);
+  if (c.targetSize != NoFile)
+    WriteBytes(patch::TargetFileName, target);
   c.prepare(console);
+  std::optional<std::string> backupBefore;
+  if (fs::exists(patch::BackupFileName))
+    backupBefore = ReadBytes(patch::BackupFileName);
+
   Run();
+
   EXPECT_EQ(output.Text(), c.messages);
   EXPECT_EQ(rtl::ExitCode, c.exitStatus);
-  if (c.targetAfter) {
-    EXPECT_TRUE(ReadBytes(patch::TargetFileName) == *c.targetAfter) << "target bytes differ";
-  } else {
+  if (c.targetSize == NoFile) {
     EXPECT_FALSE(fs::exists(patch::TargetFileName));
+  } else {
+    EXPECT_TRUE(ReadBytes(patch::TargetFileName) == WithEntries(target, c.entriesWritten))
+        << "target bytes differ";
   }
-  if (c.backupAfter) {
-    EXPECT_TRUE(ReadBytes(patch::BackupFileName) == *c.backupAfter) << "backup bytes differ";
+  if (c.backupOfTarget) {
+    EXPECT_TRUE(ReadBytes(patch::BackupFileName) == target) << "backup is not the original";
+  } else if (backupBefore) {
+    EXPECT_EQ(ReadBytes(patch::BackupFileName), *backupBefore) << "an existing backup was touched";
   } else {
     EXPECT_FALSE(fs::exists(patch::BackupFileName));
   }
   EXPECT_EQ(patch::TargetFile.Mode, rtl::fmClosed) << "the target is closed";
 }
 
-void PlaceTarget(win::MemoryConsole&) { WriteBytes(patch::TargetFileName, Target); }
-
-const std::string Short = Original(patch::ExpectedSize - 1);
-const std::string Long = Original(patch::ExpectedSize + 1);
+void Nothing(win::MemoryConsole&) {}
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, PatchRunTest,
     testing::Values(
-        RunCase{"Success", PlaceTarget, Start + BackupMade + Patching + Success + End,
-                patch::ExitPatched, WithEntries(Target, 2), Target},
-        RunCase{"BackupAlreadyPresent",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  WriteBytes(patch::BackupFileName, "an older backup");
-                },
-                Start + BackupFailed + BackupFailedAdvice + End, patch::ExitNoBackup, Target,
-                "an older backup"},
-        RunCase{"NoTarget", [](win::MemoryConsole&) {},
-                Start + BackupFailed + BackupFailedAdvice + End, patch::ExitNoBackup, {}, {}},
-        RunCase{"OneByteShort", [](win::MemoryConsole&) { WriteBytes("korvane.exe", Short); },
+        RunCase{"Success", Exact, Nothing, Start + BackupMade + Patching + Success + End,
+                patch::ExitPatched, 2, true},
+        RunCase{"BackupAlreadyPresent", Exact,
+                [](win::MemoryConsole&) { WriteBytes(patch::BackupFileName, "an older backup"); },
+                Start + BackupFailed + BackupFailedAdvice + End, patch::ExitNoBackup, 0, false},
+        RunCase{"NoTarget", NoFile, Nothing, Start + BackupFailed + BackupFailedAdvice + End,
+                patch::ExitNoBackup, 0, false},
+        RunCase{"OneByteShort", Exact - 1, Nothing,
                 Start + BackupMade + WrongSize + Blank + WrongSizeAdvice + End,
-                patch::ExitWrongSize, Short, Short},
-        RunCase{"OneByteLong", [](win::MemoryConsole&) { WriteBytes("korvane.exe", Long); },
+                patch::ExitWrongSize, 0, true},
+        RunCase{"OneByteLong", Exact + 1, Nothing,
                 Start + BackupMade + WrongSize + Blank + WrongSizeAdvice + End,
-                patch::ExitWrongSize, Long, Long},
-        RunCase{"OpenFails",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  c.FailCall(Call::CreateFileA, ERROR_SHARING_VIOLATION);
-                },
-                Start + BackupMade + Blank + OpenFailed + End, patch::ExitOpenFailed, Target,
-                Target},
-        RunCase{"SizeQueryFails",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  c.FailCall(Call::GetFileSizeEx);
-                },
+                patch::ExitWrongSize, 0, true},
+        RunCase{
+            "OpenFails", Exact,
+            [](win::MemoryConsole& c) { c.FailCall(Call::CreateFileA, ERROR_SHARING_VIOLATION); },
+            Start + BackupMade + Blank + OpenFailed + End, patch::ExitOpenFailed, 0, true},
+        RunCase{"SizeQueryFails", Exact,
+                [](win::MemoryConsole& c) { c.FailCall(Call::GetFileSizeEx); },
                 Start + BackupMade + WrongSize + Blank + WrongSizeAdvice + End,
-                patch::ExitWrongSize, Target, Target},
-        RunCase{"FirstSeekFails",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  c.FailCall(Call::SetFilePointerEx);
-                },
-                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, Target,
-                Target},
-        RunCase{"FirstWriteFails",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  c.FailCall(Call::WriteFile, ERROR_DISK_FULL);
-                },
-                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, Target,
-                Target},
-        RunCase{"SecondWriteFailsAndTheFirstStays",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  c.FailCall(Call::WriteFile, ERROR_DISK_FULL, 1);
-                },
-                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed,
-                WithEntries(Target, 1), Target},
-        RunCase{"ShortWriteIsAFailure",
-                [](win::MemoryConsole& c) {
-                  PlaceTarget(c);
-                  c.ShortenNextWrite(0);
-                },
-                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, Target,
-                Target}),
+                patch::ExitWrongSize, 0, true},
+        RunCase{"FirstSeekFails", Exact,
+                [](win::MemoryConsole& c) { c.FailCall(Call::SetFilePointerEx); },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, 0, true},
+        RunCase{"FirstWriteFails", Exact,
+                [](win::MemoryConsole& c) { c.FailCall(Call::WriteFile, ERROR_DISK_FULL); },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, 0, true},
+        RunCase{"SecondWriteFailsAndTheFirstStays", Exact,
+                [](win::MemoryConsole& c) { c.FailCall(Call::WriteFile, ERROR_DISK_FULL, 1); },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, 1, true},
+        RunCase{"ShortWriteIsAFailure", Exact, [](win::MemoryConsole& c) { c.ShortenNextWrite(0); },
+                Start + BackupMade + Patching + Failure + End, patch::ExitWriteFailed, 0, true}),
     testing_support::CaseName());
 
 TEST_F(PatchRunTest, SecondRunStopsAtTheBackup) {
-  WriteBytes(patch::TargetFileName, Target);
+  const std::string target = Original(Exact);
+  WriteBytes(patch::TargetFileName, target);
   Run();
   ASSERT_EQ(rtl::ExitCode, patch::ExitPatched);
   testing_support::OutputCapture second;
   Run();
   EXPECT_EQ(second.Text(), Start + BackupFailed + BackupFailedAdvice + End);
   EXPECT_EQ(rtl::ExitCode, patch::ExitNoBackup);
-  EXPECT_TRUE(ReadBytes(patch::TargetFileName) == WithEntries(Target, 2));
-  EXPECT_TRUE(ReadBytes(patch::BackupFileName) == Target);
+  EXPECT_TRUE(ReadBytes(patch::TargetFileName) == WithEntries(target, 2));
+  EXPECT_TRUE(ReadBytes(patch::BackupFileName) == target);
 }
 
 TEST_F(PatchRunTest, OutcomeIsLightGreen) {
-  WriteBytes(patch::TargetFileName, Target);
+  WriteBytes(patch::TargetFileName, Original(Exact));
   Run();
   const auto& pieces = output.Pieces();
-  const auto success = std::find_if(pieces.begin(), pieces.end(),
-                                    [](const auto& p) { return p.Text == "success"; });
+  const auto success =
+      std::find_if(pieces.begin(), pieces.end(), [](const auto& p) { return p.Text == "success"; });
   ASSERT_NE(success, pieces.end());
   EXPECT_EQ(success->Attr & 0x0F, 10);
 }
 
 TEST_F(PatchRunTest, BackupIsMadeBeforeTheTargetIsOpened) {
-  WriteBytes(patch::TargetFileName, Target);
+  WriteBytes(patch::TargetFileName, Original(Exact));
   Run();
   const auto& log = console.CallLog();
   const auto copy = std::find(log.begin(), log.end(), "CopyFileA");

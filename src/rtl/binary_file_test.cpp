@@ -22,7 +22,8 @@ class BinaryFileTest : public testing::Test {
     rtl::AssignFile(file, "data.bin");
   }
   void TearDown() override {
-    if (file.Mode != rtl::fmClosed) rtl::CloseFile(file);
+    if (file.Mode != rtl::fmClosed)
+      rtl::CloseFile(file);
     rtl::IOResult();
   }
 
@@ -55,6 +56,7 @@ struct InjectedFault {
   const char* name;
   Call call;
   int expected;  // pending result
+  friend void PrintTo(const InjectedFault& c, std::ostream* os) { *os << c.name; }
 };
 
 class BinaryFileFaultTest : public BinaryFileTest,

@@ -22,7 +22,8 @@ std::vector<const UnitInfo*> startedUnits;
 std::atomic<bool> halting{false};
 
 void CloseIfOpen(TextRec& rec) {
-  if (rec.Mode != fmClosed) Close(rec);
+  if (rec.Mode != fmClosed)
+    Close(rec);
 }
 
 std::string Printable(const std::string& text) {
@@ -45,15 +46,19 @@ void StartUnits(std::initializer_list<const UnitInfo*> units) {
   InitStdFiles();
   for (const UnitInfo* unit : units) {
     startedUnits.push_back(unit);
-    if (unit->Initialization != nullptr) unit->Initialization();
+    if (unit->Initialization != nullptr)
+      unit->Initialization();
   }
 }
 
-void AddExitProc(Procedure proc) { exitProcs.push_back(proc); }
+void AddExitProc(Procedure proc) {
+  exitProcs.push_back(proc);
+}
 
 void Halt() {
   if (halting.exchange(true)) {
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+    for (;;)
+      std::this_thread::sleep_for(std::chrono::hours(1));
   }
   while (!exitProcs.empty()) {
     const Procedure proc = exitProcs.back();
@@ -63,7 +68,8 @@ void Halt() {
   while (!startedUnits.empty()) {
     const UnitInfo* unit = startedUnits.back();
     startedUnits.pop_back();
-    if (unit->Finalization != nullptr) unit->Finalization();
+    if (unit->Finalization != nullptr)
+      unit->Finalization();
   }
   CloseIfOpen(Input);
   CloseIfOpen(Output);

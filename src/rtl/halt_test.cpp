@@ -17,12 +17,24 @@ void Say(const char* text) {
                  &written, nullptr);
 }
 
-void FirstExitProc() { Say("exit1 "); }
-void SecondExitProc() { Say("exit2 "); }
-void UnitAStart() { Say("startA "); }
-void UnitAEnd() { Say("endA "); }
-void UnitBStart() { Say("startB "); }
-void UnitBEnd() { Say("endB "); }
+void FirstExitProc() {
+  Say("exit1 ");
+}
+void SecondExitProc() {
+  Say("exit2 ");
+}
+void UnitAStart() {
+  Say("startA ");
+}
+void UnitAEnd() {
+  Say("endA ");
+}
+void UnitBStart() {
+  Say("startB ");
+}
+void UnitBEnd() {
+  Say("endB ");
+}
 
 const rtl::UnitInfo UnitA = {UnitAStart, UnitAEnd};
 const rtl::UnitInfo UnitB = {UnitBStart, UnitBEnd};

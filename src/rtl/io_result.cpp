@@ -11,7 +11,8 @@ int IOResult() {
 }
 
 void SetInOutRes(int code) {
-  if (code != 0) InOutRes = code;
+  if (code != 0)
+    InOutRes = code;
 }
 
 }  // namespace rtl

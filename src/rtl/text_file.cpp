@@ -27,7 +27,9 @@ int HandleWrite(TextRec& rec) {
 
 // The standard handles belong to whoever started us; closing the text file
 // leaves them open.
-int HandleClose(TextRec&) { return 0; }
+int HandleClose(TextRec&) {
+  return 0;
+}
 
 void BindHandle(TextRec& rec, DWORD which, std::uint16_t mode) {
   rec = TextRec{};
@@ -44,7 +46,8 @@ void BindHandle(TextRec& rec, DWORD which, std::uint16_t mode) {
 }
 
 void Open(TextRec& rec, std::uint16_t mode) {
-  if (rec.Mode != fmClosed) Close(rec);
+  if (rec.Mode != fmClosed)
+    Close(rec);
   rec.Mode = mode;
   rec.BufPos = 0;
   rec.BufEnd = 0;
@@ -60,7 +63,8 @@ void Open(TextRec& rec, std::uint16_t mode) {
 }
 
 bool CanWrite(const TextRec& rec) {
-  if (rec.Mode == fmOutput) return rec.InOutFunc != nullptr;
+  if (rec.Mode == fmOutput)
+    return rec.InOutFunc != nullptr;
   SetInOutRes(rec.Mode == fmClosed ? ErrorFileNotOpen : ErrorFileNotOpenForOutput);
   return false;
 }
@@ -98,17 +102,23 @@ void InitStdFiles() {
   BindHandle(ErrOutput, STD_ERROR_HANDLE, fmOutput);
 }
 
-void OpenForInput(TextRec& rec) { Open(rec, fmInput); }
-void OpenForOutput(TextRec& rec) { Open(rec, fmOutput); }
+void OpenForInput(TextRec& rec) {
+  Open(rec, fmInput);
+}
+void OpenForOutput(TextRec& rec) {
+  Open(rec, fmOutput);
+}
 
 void Write(TextRec& rec, std::string_view text) {
-  if (!CanWrite(rec)) return;
+  if (!CanWrite(rec))
+    return;
   PutBytes(rec, text);
   EndStatement(rec);
 }
 
 void WriteLn(TextRec& rec) {
-  if (!CanWrite(rec)) return;
+  if (!CanWrite(rec))
+    return;
   PutBytes(rec, (rec.Flags & tfCRLF) != 0 ? std::string_view("\r\n") : std::string_view("\n"));
   EndStatement(rec);
 }
@@ -119,14 +129,17 @@ void Close(TextRec& rec) {
     return;
   }
   int error = 0;
-  if (rec.Mode == fmOutput && rec.InOutFunc != nullptr) error = rec.InOutFunc(rec);
-  if (error == 0 && rec.CloseFunc != nullptr) error = rec.CloseFunc(rec);
+  if (rec.Mode == fmOutput && rec.InOutFunc != nullptr)
+    error = rec.InOutFunc(rec);
+  if (error == 0 && rec.CloseFunc != nullptr)
+    error = rec.CloseFunc(rec);
   rec.Mode = fmClosed;
   SetInOutRes(error);
 }
 
 bool SetLineBreakCRLF(TextRec& rec, bool crlf) {
-  if (rec.Mode != fmClosed) return false;
+  if (rec.Mode != fmClosed)
+    return false;
   rec.Flags = static_cast<std::uint16_t>(crlf ? rec.Flags | tfCRLF : rec.Flags & ~tfCRLF);
   return true;
 }

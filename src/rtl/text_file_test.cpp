@@ -58,8 +58,8 @@ TEST_F(TextFileTest, WriteStatementsEndWithAFlushAndSpillWhenFull) {
   rtl::Write(rec, "abc");
   rtl::Write(rec, "");
   rtl::Write(rec, std::string(200, 'x'));
-  EXPECT_EQ(calls, (std::vector<std::string>{"open:output", "flush:abc", "flush:",
-                                             "inout:" + std::string(128, 'x'),
+  EXPECT_EQ(calls, (std::vector<std::string>{"open:output", "flush:abc",
+                                             "flush:", "inout:" + std::string(128, 'x'),
                                              "flush:" + std::string(72, 'x')}));
   EXPECT_EQ(rtl::IOResult(), 0);
 }

@@ -25,7 +25,8 @@ class CopyFilePosixTest : public testing::Test {
 
 TEST_F(CopyFilePosixTest, CopiesBytesPermissionsAndTime) {
   std::string bytes(300000, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 253);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i % 253);
   WriteBytes("source", bytes);
   ASSERT_EQ(::chmod("source", 0640), 0);
   const struct timeval times[2] = {{1000000000, 0}, {1234567890, 0}};
@@ -65,12 +66,10 @@ TEST_F(CopyFilePosixTest, RefusesSourcesThatAreNotRegularFiles) {
     const char* source;
     DWORD error;
   };
-  for (const Refusal& r : {Refusal{"folder", ERROR_ACCESS_DENIED},
-                           Refusal{"pipe", ERROR_INVALID_PARAMETER},
-                           Refusal{"/dev/null", ERROR_INVALID_PARAMETER},
-                           Refusal{"dangling", ERROR_FILE_NOT_FOUND},
-                           Refusal{"loop", ERROR_CANT_RESOLVE_FILENAME},
-                           Refusal{"absent", ERROR_FILE_NOT_FOUND}}) {
+  for (const Refusal& r :
+       {Refusal{"folder", ERROR_ACCESS_DENIED}, Refusal{"pipe", ERROR_INVALID_PARAMETER},
+        Refusal{"/dev/null", ERROR_INVALID_PARAMETER}, Refusal{"dangling", ERROR_FILE_NOT_FOUND},
+        Refusal{"loop", ERROR_CANT_RESOLVE_FILENAME}, Refusal{"absent", ERROR_FILE_NOT_FOUND}}) {
     SCOPED_TRACE(r.source);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(win::CopyFileA(r.source, "copy", TRUE));
@@ -78,8 +77,7 @@ TEST_F(CopyFilePosixTest, RefusesSourcesThatAreNotRegularFiles) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     EXPECT_FALSE(fs::exists(fs::symlink_status("copy")));
   }
-  EXPECT_EQ(FolderEntries("."),
-            (std::vector<std::string>{"dangling", "folder", "loop", "pipe"}));
+  EXPECT_EQ(FolderEntries("."), (std::vector<std::string>{"dangling", "folder", "loop", "pipe"}));
 }
 
 TEST_F(CopyFilePosixTest, FailedCopyLeavesNothingBehind) {

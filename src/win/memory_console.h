@@ -98,8 +98,7 @@ class MemoryConsole final : public Api {
   BOOL ScrollConsoleScreenBufferA(HANDLE console, const SMALL_RECT* scroll, const SMALL_RECT* clip,
                                   COORD destination, const CHAR_INFO* fill) override;
   BOOL SetConsoleCursorPosition(HANDLE console, COORD position) override;
-  BOOL ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count,
-                         DWORD* read) override;
+  BOOL ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count, DWORD* read) override;
   BOOL Beep(DWORD frequency, DWORD duration) override;
   [[noreturn]] void ExitProcess(UINT code) override;
 

@@ -7,18 +7,26 @@ namespace {
 
 Api* installed = nullptr;
 
-Api& Current() { return installed != nullptr ? *installed : PlatformApi(); }
+Api& Current() {
+  return installed != nullptr ? *installed : PlatformApi();
+}
 
 }  // namespace
 
-void InstallApi(Api* api) { installed = api; }
+void InstallApi(Api* api) {
+  installed = api;
+}
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPVOID security, DWORD disposition,
                    DWORD flags, HANDLE templateFile) {
   return Current().CreateFileA(name, access, share, security, disposition, flags, templateFile);
 }
-BOOL CloseHandle(HANDLE handle) { return Current().CloseHandle(handle); }
-HANDLE GetStdHandle(DWORD which) { return Current().GetStdHandle(which); }
+BOOL CloseHandle(HANDLE handle) {
+  return Current().CloseHandle(handle);
+}
+HANDLE GetStdHandle(DWORD which) {
+  return Current().GetStdHandle(which);
+}
 BOOL WriteFile(HANDLE handle, const void* data, DWORD size, DWORD* written, LPVOID overlapped) {
   return Current().WriteFile(handle, data, size, written, overlapped);
 }
@@ -29,14 +37,22 @@ BOOL SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, LARGE_INTEGER* newP
                       DWORD method) {
   return Current().SetFilePointerEx(handle, distance, newPosition, method);
 }
-BOOL FlushFileBuffers(HANDLE handle) { return Current().FlushFileBuffers(handle); }
+BOOL FlushFileBuffers(HANDLE handle) {
+  return Current().FlushFileBuffers(handle);
+}
 BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
   return Current().CopyFileA(existing, newName, failIfExists);
 }
-DWORD GetLastError() { return Current().GetLastError(); }
-void SetLastError(DWORD code) { Current().SetLastError(code); }
+DWORD GetLastError() {
+  return Current().GetLastError();
+}
+void SetLastError(DWORD code) {
+  Current().SetLastError(code);
+}
 
-BOOL SetConsoleMode(HANDLE console, DWORD mode) { return Current().SetConsoleMode(console, mode); }
+BOOL SetConsoleMode(HANDLE console, DWORD mode) {
+  return Current().SetConsoleMode(console, mode);
+}
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
   return Current().SetConsoleCtrlHandler(handler, add);
 }
@@ -57,7 +73,9 @@ BOOL SetConsoleCursorPosition(HANDLE console, COORD position) {
 BOOL ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count, DWORD* read) {
   return Current().ReadConsoleInputA(console, records, count, read);
 }
-BOOL Beep(DWORD frequency, DWORD duration) { return Current().Beep(frequency, duration); }
+BOOL Beep(DWORD frequency, DWORD duration) {
+  return Current().Beep(frequency, duration);
+}
 void ExitProcess(UINT code) {
   Current().ExitProcess(code);
   std::abort();  // an Api whose ExitProcess returned broke its promise

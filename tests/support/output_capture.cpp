@@ -23,7 +23,9 @@ int EndPiece(rtl::TextRec& rec) {
   return 0;
 }
 
-int Done(rtl::TextRec&) { return 0; }
+int Done(rtl::TextRec&) {
+  return 0;
+}
 
 }  // namespace
 
@@ -40,9 +42,13 @@ OutputCapture::OutputCapture() {
   rtl::Output.CloseFunc = Done;
 }
 
-OutputCapture::~OutputCapture() { rtl::Output = rtl::TextRec{}; }
+OutputCapture::~OutputCapture() {
+  rtl::Output = rtl::TextRec{};
+}
 
-const std::vector<Piece>& OutputCapture::Pieces() const { return pieces; }
+const std::vector<Piece>& OutputCapture::Pieces() const {
+  return pieces;
+}
 
 void PrintTo(const Piece& piece, std::ostream* os) {
   *os << "{\"";
@@ -58,7 +64,8 @@ void PrintTo(const Piece& piece, std::ostream* os) {
 
 std::string OutputCapture::Text() const {
   std::string text;
-  for (const Piece& piece : pieces) text += piece.Text;
+  for (const Piece& piece : pieces)
+    text += piece.Text;
   return text;
 }
 
