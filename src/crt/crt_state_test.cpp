@@ -36,9 +36,7 @@ class CrtStateTest : public testing::Test {
   void SetUp() override {
     console.Install();
     crt::ResetConsoleState();
-    crt::ConsoleIn =
-        win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+    crt::ConsoleIn = console.OpenInput();
   }
   void TearDown() override { crt::ResetConsoleState(); }
 
@@ -123,9 +121,7 @@ TEST_F(CrtStateTest, SettersKeepTheOtherBits) {
 }
 
 TEST_F(CrtStateTest, StateComesFromTheScreenBuffer) {
-  crt::ConsoleOut =
-      win::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, 0, nullptr);
+  crt::ConsoleOut = console.OpenOutput();
   crt::ConsoleStateInit();
   EXPECT_EQ(crt::ScreenCols, 80);
   EXPECT_EQ(crt::ScreenRows, 25);

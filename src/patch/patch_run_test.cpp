@@ -83,9 +83,7 @@ class PatchRunTest : public testing::TestWithParam<RunCase> {
   void SetUp() override {
     console.Install();
     crt::ResetConsoleState();
-    crt::ConsoleIn =
-        win::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+    crt::ConsoleIn = console.OpenInput();
     rtl::IOResult();
   }
   void TearDown() override { crt::ResetConsoleState(); }

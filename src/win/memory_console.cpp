@@ -24,6 +24,16 @@ void MemoryConsole::Install() {
   installed_ = true;
 }
 
+HANDLE MemoryConsole::OpenInput() {
+  return CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+HANDLE MemoryConsole::OpenOutput() {
+  return CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
 void MemoryConsole::FailCall(Call call, DWORD error, int skip) {
   failures_[call] = Failure{skip, error, false};
 }

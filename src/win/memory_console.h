@@ -48,6 +48,10 @@ class MemoryConsole final : public Api {
   // Routes every Windows call to this console until it is destroyed.
   void Install();
 
+  // Opens "CONIN$" or "CONOUT$" as the console unit does.
+  HANDLE OpenInput();
+  HANDLE OpenOutput();
+
   // Fails the call `skip` + 1 calls from now, once, with `error`.
   void FailCall(Call call, DWORD error = ERROR_GEN_FAILURE, int skip = 0);
   // Fails every call from now on.

@@ -10,8 +10,7 @@ class MemoryConsoleTest : public testing::Test {
  protected:
   void SetUp() override {
     console.Install();
-    out = win::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    out = console.OpenOutput();
   }
 
   void Put(const char* text, SHORT x, SHORT y, WORD attr) {
