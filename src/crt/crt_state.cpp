@@ -134,24 +134,19 @@ namespace {
 
 const KeyMapRow* FindKey(WORD virtualKey) {
   for (const KeyMapRow& row : KeyMap) {
-    if (row.VirtualKey == virtualKey)
-      return &row;
+    if (row.VirtualKey == virtualKey) return &row;
   }
   return nullptr;
 }
 
 std::uint16_t ChooseCode(const KeyMapRow& row, const KEY_EVENT_RECORD& key) {
   const DWORD state = key.dwControlKeyState;
-  if ((state & (RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED)) != 0)
-    return row.Alt;
-  if ((state & (RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED)) != 0)
-    return row.Ctrl;
-  if ((state & SHIFT_PRESSED) != 0)
-    return row.Shift;
+  if ((state & (RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED)) != 0) return row.Alt;
+  if ((state & (RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED)) != 0) return row.Ctrl;
+  if ((state & SHIFT_PRESSED) != 0) return row.Shift;
   // A letter alone takes the console's own character, so Caps Lock counts.
   const unsigned low = key.wVirtualKeyCode & 0xFF;
-  if (low >= 0x41 && low <= 0x5A)
-    return static_cast<unsigned char>(key.uChar.AsciiChar);
+  if (low >= 0x41 && low <= 0x5A) return static_cast<unsigned char>(key.uChar.AsciiChar);
   return row.Plain;
 }
 
@@ -166,16 +161,12 @@ std::uint8_t GetKey() {
   for (;;) {
     INPUT_RECORD record{};
     DWORD count = 0;
-    if (!win::ReadConsoleInputA(ConsoleIn, &record, 1, &count))
-      return 0xFF;
-    if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown)
-      continue;
+    if (!win::ReadConsoleInputA(ConsoleIn, &record, 1, &count)) return 0xFF;
+    if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) continue;
     const KeyMapRow* row = FindKey(record.Event.KeyEvent.wVirtualKeyCode);
-    if (row == nullptr)
-      continue;
+    if (row == nullptr) continue;
     const std::uint16_t code = ChooseCode(*row, record.Event.KeyEvent);
-    if (code == NoKey)
-      continue;
+    if (code == NoKey) continue;
     if ((code & 0x100) != 0) {
       PendingScan = code & 0xFF;
       return 0;

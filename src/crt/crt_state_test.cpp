@@ -42,8 +42,7 @@ class CrtStateTest : public testing::Test {
 
   std::vector<int> ReadCodes(int count) {
     std::vector<int> codes;
-    for (int i = 0; i < count; ++i)
-      codes.push_back(crt::GetKey());
+    for (int i = 0; i < count; ++i) codes.push_back(crt::GetKey());
     return codes;
   }
 
@@ -60,8 +59,7 @@ struct KeyCase {
 class GetKeyTest : public CrtStateTest, public testing::WithParamInterface<KeyCase> {};
 
 TEST_P(GetKeyTest, MapsRecordsToCodes) {
-  for (const INPUT_RECORD& record : GetParam().records)
-    console.QueueInput(record);
+  for (const INPUT_RECORD& record : GetParam().records) console.QueueInput(record);
   EXPECT_EQ(ReadCodes(static_cast<int>(GetParam().codes.size())), GetParam().codes);
   EXPECT_EQ(console.PendingInput(), 0u);
 }

@@ -22,8 +22,7 @@ void BlankLine() {
 
 bool WriteEntry(const PatchEntry& entry) {
   rtl::Seek(TargetFile, entry.Offset);
-  if (rtl::IOResult() != 0)
-    return false;
+  if (rtl::IOResult() != 0) return false;
   std::copy_n(entry.Bytes.begin(), entry.Length, PatchBuffer.begin());
   rtl::BlockWrite(TargetFile, PatchBuffer.data(), entry.Length);
   return rtl::IOResult() == 0;

@@ -51,16 +51,13 @@ const std::string End = Blank + PressAnyKey;
 
 std::string Original(std::int64_t size) {
   std::string bytes(static_cast<std::size_t>(size), '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<char>(i * 7 % 251);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
   return bytes;
 }
 
 std::string WithEntries(std::string bytes, int entries) {
-  if (entries >= 1)
-    bytes[252715] = 0x0D;
-  if (entries >= 2)
-    bytes.replace(776338, 8, std::string("rance: \0", 8));
+  if (entries >= 1) bytes[252715] = 0x0D;
+  if (entries >= 2) bytes.replace(776338, 8, std::string("rance: \0", 8));
   return bytes;
 }
 
@@ -102,12 +99,10 @@ class PatchRunTest : public testing::TestWithParam<RunCase> {
 TEST_P(PatchRunTest, ReportsTheOutcomeAndLeavesTheFilesRight) {
   const RunCase& c = GetParam();
   const std::string target = c.targetSize == NoFile ? "" : Original(c.targetSize);
-  if (c.targetSize != NoFile)
-    WriteBytes(patch::TargetFileName, target);
+  if (c.targetSize != NoFile) WriteBytes(patch::TargetFileName, target);
   c.prepare(console);
   std::optional<std::string> backupBefore;
-  if (fs::exists(patch::BackupFileName))
-    backupBefore = ReadBytes(patch::BackupFileName);
+  if (fs::exists(patch::BackupFileName)) backupBefore = ReadBytes(patch::BackupFileName);
 
   Run();
 

@@ -44,8 +44,7 @@ void AssignFile(FileRec& file, std::string_view name) {
 }
 
 void Reset(FileRec& file, std::uint32_t recSize) {
-  if (file.Mode != fmClosed)
-    CloseFile(file);
+  if (file.Mode != fmClosed) CloseFile(file);
   const HANDLE handle =
       win::CreateFileA(file.Name.data(), AccessFor(FileMode), FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
@@ -59,8 +58,7 @@ void Reset(FileRec& file, std::uint32_t recSize) {
 }
 
 std::int64_t FileSize(FileRec& file) {
-  if (!IsOpen(file))
-    return -1;
+  if (!IsOpen(file)) return -1;
   LARGE_INTEGER size{};
   if (!win::GetFileSizeEx(file.Handle, &size)) {
     SetInOutRes(LastErrorOr(ERROR_READ_FAULT));
@@ -70,8 +68,7 @@ std::int64_t FileSize(FileRec& file) {
 }
 
 void Seek(FileRec& file, std::int64_t record) {
-  if (!IsOpen(file))
-    return;
+  if (!IsOpen(file)) return;
   LARGE_INTEGER distance{};
   distance.QuadPart = record * file.RecSize;
   if (!win::SetFilePointerEx(file.Handle, distance, nullptr, FILE_BEGIN)) {
@@ -80,8 +77,7 @@ void Seek(FileRec& file, std::int64_t record) {
 }
 
 void BlockWrite(FileRec& file, const void* data, std::uint32_t count) {
-  if (!IsOpen(file))
-    return;
+  if (!IsOpen(file)) return;
   const DWORD size = count * file.RecSize;
   DWORD written = 0;
   if (!win::WriteFile(file.Handle, data, size, &written, nullptr)) {
@@ -92,10 +88,8 @@ void BlockWrite(FileRec& file, const void* data, std::uint32_t count) {
 }
 
 void CloseFile(FileRec& file) {
-  if (!IsOpen(file))
-    return;
-  if (!win::CloseHandle(file.Handle))
-    SetInOutRes(LastErrorOr(ERROR_INVALID_HANDLE));
+  if (!IsOpen(file)) return;
+  if (!win::CloseHandle(file.Handle)) SetInOutRes(LastErrorOr(ERROR_INVALID_HANDLE));
   file.Handle = INVALID_HANDLE_VALUE;
   file.Mode = fmClosed;
 }

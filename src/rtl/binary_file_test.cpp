@@ -22,8 +22,7 @@ class BinaryFileTest : public testing::Test {
     rtl::AssignFile(file, "data.bin");
   }
   void TearDown() override {
-    if (file.Mode != rtl::fmClosed)
-      rtl::CloseFile(file);
+    if (file.Mode != rtl::fmClosed) rtl::CloseFile(file);
     rtl::IOResult();
   }
 

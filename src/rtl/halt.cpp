@@ -22,8 +22,7 @@ std::vector<const UnitInfo*> startedUnits;
 std::atomic<bool> halting{false};
 
 void CloseIfOpen(TextRec& rec) {
-  if (rec.Mode != fmClosed)
-    Close(rec);
+  if (rec.Mode != fmClosed) Close(rec);
 }
 
 std::string Printable(const std::string& text) {
@@ -46,8 +45,7 @@ void StartUnits(std::initializer_list<const UnitInfo*> units) {
   InitStdFiles();
   for (const UnitInfo* unit : units) {
     startedUnits.push_back(unit);
-    if (unit->Initialization != nullptr)
-      unit->Initialization();
+    if (unit->Initialization != nullptr) unit->Initialization();
   }
 }
 
@@ -57,8 +55,7 @@ void AddExitProc(Procedure proc) {
 
 void Halt() {
   if (halting.exchange(true)) {
-    for (;;)
-      std::this_thread::sleep_for(std::chrono::hours(1));
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   }
   while (!exitProcs.empty()) {
     const Procedure proc = exitProcs.back();
@@ -68,8 +65,7 @@ void Halt() {
   while (!startedUnits.empty()) {
     const UnitInfo* unit = startedUnits.back();
     startedUnits.pop_back();
-    if (unit->Finalization != nullptr)
-      unit->Finalization();
+    if (unit->Finalization != nullptr) unit->Finalization();
   }
   CloseIfOpen(Input);
   CloseIfOpen(Output);

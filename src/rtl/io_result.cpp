@@ -11,8 +11,7 @@ int IOResult() {
 }
 
 void SetInOutRes(int code) {
-  if (code != 0)
-    InOutRes = code;
+  if (code != 0) InOutRes = code;
 }
 
 }  // namespace rtl

@@ -46,8 +46,7 @@ void BindHandle(TextRec& rec, DWORD which, std::uint16_t mode) {
 }
 
 void Open(TextRec& rec, std::uint16_t mode) {
-  if (rec.Mode != fmClosed)
-    Close(rec);
+  if (rec.Mode != fmClosed) Close(rec);
   rec.Mode = mode;
   rec.BufPos = 0;
   rec.BufEnd = 0;
@@ -63,8 +62,7 @@ void Open(TextRec& rec, std::uint16_t mode) {
 }
 
 bool CanWrite(const TextRec& rec) {
-  if (rec.Mode == fmOutput)
-    return rec.InOutFunc != nullptr;
+  if (rec.Mode == fmOutput) return rec.InOutFunc != nullptr;
   SetInOutRes(rec.Mode == fmClosed ? ErrorFileNotOpen : ErrorFileNotOpenForOutput);
   return false;
 }
@@ -110,15 +108,13 @@ void OpenForOutput(TextRec& rec) {
 }
 
 void Write(TextRec& rec, std::string_view text) {
-  if (!CanWrite(rec))
-    return;
+  if (!CanWrite(rec)) return;
   PutBytes(rec, text);
   EndStatement(rec);
 }
 
 void WriteLn(TextRec& rec) {
-  if (!CanWrite(rec))
-    return;
+  if (!CanWrite(rec)) return;
   PutBytes(rec, (rec.Flags & tfCRLF) != 0 ? std::string_view("\r\n") : std::string_view("\n"));
   EndStatement(rec);
 }
@@ -129,17 +125,14 @@ void Close(TextRec& rec) {
     return;
   }
   int error = 0;
-  if (rec.Mode == fmOutput && rec.InOutFunc != nullptr)
-    error = rec.InOutFunc(rec);
-  if (error == 0 && rec.CloseFunc != nullptr)
-    error = rec.CloseFunc(rec);
+  if (rec.Mode == fmOutput && rec.InOutFunc != nullptr) error = rec.InOutFunc(rec);
+  if (error == 0 && rec.CloseFunc != nullptr) error = rec.CloseFunc(rec);
   rec.Mode = fmClosed;
   SetInOutRes(error);
 }
 
 bool SetLineBreakCRLF(TextRec& rec, bool crlf) {
-  if (rec.Mode != fmClosed)
-    return false;
+  if (rec.Mode != fmClosed) return false;
   rec.Flags = static_cast<std::uint16_t>(crlf ? rec.Flags | tfCRLF : rec.Flags & ~tfCRLF);
   return true;
 }

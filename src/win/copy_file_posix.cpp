@@ -27,8 +27,7 @@ class Descriptor {
   // Returns 0 or the errno of the close, which can carry a late write error.
   int Close() {
     int error = 0;
-    if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR)
-      error = errno;
+    if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) error = errno;
     fd_ = -1;
     return error;
   }
@@ -42,15 +41,13 @@ class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& newName)
       : path_(TemplateFor(newName)), file_(::mkostemp(path_.data(), O_CLOEXEC)) {
-    if (file_.get() < 0)
-      path_.clear();
+    if (file_.get() < 0) path_.clear();
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
     file_.Close();
-    if (!path_.empty())
-      ::unlink(path_.c_str());
+    if (!path_.empty()) ::unlink(path_.c_str());
   }
   int fd() const { return file_.get(); }
   const std::string& path() const { return path_; }
@@ -72,8 +69,7 @@ class TemporaryFile {
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
+  if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -82,14 +78,12 @@ int CopyBytes(int from, int to) {
 #ifdef __linux__
   for (;;) {
     const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
-    if (n > 0)
-      continue;
+    if (n > 0) continue;
     if (n == 0) {
       // Some file systems report 0 instead of copying; let read() decide.
       break;
     }
-    if (errno == EINTR)
-      continue;
+    if (errno == EINTR) continue;
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
         errno == EPERM) {
       break;
@@ -100,18 +94,15 @@ int CopyBytes(int from, int to) {
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(from, buffer, sizeof buffer);
-    if (got == 0)
-      return 0;
+    if (got == 0) return 0;
     if (got < 0) {
-      if (errno == EINTR)
-        continue;
+      if (errno == EINTR) continue;
       return errno;
     }
     for (ssize_t done = 0; done < got;) {
       const ssize_t put = ::write(to, buffer + done, static_cast<size_t>(got - done));
       if (put < 0) {
-        if (errno == EINTR)
-          continue;
+        if (errno == EINTR) continue;
         return errno;
       }
       done += put;
@@ -120,8 +111,7 @@ int CopyBytes(int from, int to) {
 }
 
 int KeepModeAndTimes(int fd, const struct stat& source) {
-  if (::fchmod(fd, source.st_mode & 0777) != 0)
-    return errno;
+  if (::fchmod(fd, source.st_mode & 0777) != 0) return errno;
 #ifdef __APPLE__
   const struct timespec times[2] = {source.st_atimespec, source.st_mtimespec};
 #else
@@ -133,11 +123,9 @@ int KeepModeAndTimes(int fd, const struct stat& source) {
 // Gives the finished copy its name without ever replacing what is there.
 int LinkIntoPlace(TemporaryFile& copy, const char* newName) {
   const std::string& temporary = copy.path();
-  if (::link(temporary.c_str(), newName) == 0)
-    return 0;
+  if (::link(temporary.c_str(), newName) == 0) return 0;
   const int error = errno;
-  if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS)
-    return error;
+  if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS) return error;
     // Some file systems (FAT, some network shares) have no hard links.
 #if defined(__linux__) && defined(RENAME_NOREPLACE)
   if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, newName, RENAME_NOREPLACE) != 0) {
@@ -146,8 +134,7 @@ int LinkIntoPlace(TemporaryFile& copy, const char* newName) {
   copy.Forget();
   return 0;
 #elif defined(__APPLE__)
-  if (::renamex_np(temporary.c_str(), newName, RENAME_EXCL) != 0)
-    return errno;
+  if (::renamex_np(temporary.c_str(), newName, RENAME_EXCL) != 0) return errno;
   copy.Forget();
   return 0;
 #else
@@ -159,48 +146,35 @@ int LinkIntoPlace(TemporaryFile& copy, const char* newName) {
 // place and whole, and some file systems refuse to sync a folder.
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0)
-    return;
+  if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
 }
 
 int CopyToNewName(const char* existing, const char* newName, bool failIfExists) {
   Descriptor source(::open(existing, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (source.get() < 0)
-    return errno;
+  if (source.get() < 0) return errno;
   struct stat info {};
-  if (::fstat(source.get(), &info) != 0)
-    return errno;
-  if (S_ISDIR(info.st_mode))
-    return EISDIR;
-  if (!S_ISREG(info.st_mode))
-    return EINVAL;
+  if (::fstat(source.get(), &info) != 0) return errno;
+  if (S_ISDIR(info.st_mode)) return EISDIR;
+  if (!S_ISREG(info.st_mode)) return EINVAL;
   ::fcntl(source.get(), F_SETFL, ::fcntl(source.get(), F_GETFL) & ~O_NONBLOCK);
 
   // Cheap early answer; the link below is what really guarantees it.
   struct stat existingNew {};
-  if (failIfExists && ::lstat(newName, &existingNew) == 0)
-    return EEXIST;
+  if (failIfExists && ::lstat(newName, &existingNew) == 0) return EEXIST;
 
   TemporaryFile copy(newName);
-  if (copy.fd() < 0)
-    return errno;
-  if (const int error = CopyBytes(source.get(), copy.fd()))
-    return error;
-  if (const int error = KeepModeAndTimes(copy.fd(), info))
-    return error;
-  if (::fsync(copy.fd()) != 0)
-    return errno;
-  if (const int error = copy.Close())
-    return error;
+  if (copy.fd() < 0) return errno;
+  if (const int error = CopyBytes(source.get(), copy.fd())) return error;
+  if (const int error = KeepModeAndTimes(copy.fd(), info)) return error;
+  if (::fsync(copy.fd()) != 0) return errno;
+  if (const int error = copy.Close()) return error;
 
   if (failIfExists) {
-    if (const int error = LinkIntoPlace(copy, newName))
-      return error;
+    if (const int error = LinkIntoPlace(copy, newName)) return error;
   } else {
-    if (::rename(copy.path().c_str(), newName) != 0)
-      return errno;
+    if (::rename(copy.path().c_str(), newName) != 0) return errno;
     copy.Forget();
   }
   SyncFolder(FolderOf(newName));

@@ -25,8 +25,7 @@ class CopyFilePosixTest : public testing::Test {
 
 TEST_F(CopyFilePosixTest, CopiesBytesPermissionsAndTime) {
   std::string bytes(300000, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<char>(i % 253);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 253);
   WriteBytes("source", bytes);
   ASSERT_EQ(::chmod("source", 0640), 0);
   const struct timeval times[2] = {{1000000000, 0}, {1234567890, 0}};

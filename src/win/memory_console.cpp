@@ -7,16 +7,10 @@
 namespace win {
 
 MemoryConsole::MemoryConsole(SHORT columns, SHORT rows, WORD attributes)
-    : size_{columns, rows}, attributes_(attributes) {
-  CHAR_INFO blank{};
-  blank.Char.AsciiChar = ' ';
-  blank.Attributes = attributes;
-  cells_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), blank);
-}
+    : screen_(columns, rows, attributes), attributes_(attributes) {}
 
 MemoryConsole::~MemoryConsole() {
-  if (installed_)
-    InstallApi(nullptr);
+  if (installed_) InstallApi(nullptr);
 }
 
 void MemoryConsole::Install() {
@@ -62,33 +56,20 @@ void MemoryConsole::QueueKey(WORD virtualKey, char ascii, DWORD controlState) {
   input_.push_back(record);
 }
 
-const CHAR_INFO& MemoryConsole::Cell(int x, int y) const {
-  return cells_.at(static_cast<std::size_t>(y) * static_cast<std::size_t>(size_.X) +
-                   static_cast<std::size_t>(x));
-}
-
-CHAR_INFO& MemoryConsole::At(int x, int y) {
-  return const_cast<CHAR_INFO&>(Cell(x, y));
-}
-
 std::string MemoryConsole::RowText(int y) const {
   std::string text;
-  for (int x = 0; x < size_.X; ++x)
-    text += Cell(x, y).Char.AsciiChar;
+  for (int x = 0; x < Columns(); ++x) text += Cell(x, y).Char.AsciiChar;
   text.erase(text.find_last_not_of(' ') + 1);
   return text;
 }
 
 bool MemoryConsole::Fails(Call call) {
   const auto found = failures_.find(call);
-  if (found == failures_.end())
-    return false;
+  if (found == failures_.end()) return false;
   Failure& failure = found->second;
-  if (!failure.every && failure.skip-- > 0)
-    return false;
+  if (!failure.every && failure.skip-- > 0) return false;
   lastError_ = failure.error;
-  if (!failure.every)
-    failures_.erase(found);
+  if (!failure.every) failures_.erase(found);
   return true;
 }
 
@@ -98,8 +79,7 @@ BOOL MemoryConsole::Fail(DWORD error) {
 }
 
 BOOL MemoryConsole::FromPlatform(BOOL result) {
-  if (!result)
-    lastError_ = PlatformApi().GetLastError();
+  if (!result) lastError_ = PlatformApi().GetLastError();
   return result;
 }
 
@@ -111,8 +91,7 @@ HANDLE MemoryConsole::CreateFileA(LPCSTR name, DWORD access, DWORD share, LPVOID
     openConsoleHandles_.insert(handle);
     return handle;
   }
-  if (Fails(Call::CreateFileA))
-    return INVALID_HANDLE_VALUE;
+  if (Fails(Call::CreateFileA)) return INVALID_HANDLE_VALUE;
   const HANDLE handle =
       PlatformApi().CreateFileA(name, access, share, security, disposition, flags, templateFile);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -125,41 +104,31 @@ HANDLE MemoryConsole::CreateFileA(LPCSTR name, DWORD access, DWORD share, LPVOID
 
 BOOL MemoryConsole::CloseHandle(HANDLE handle) {
   callLog_.push_back("CloseHandle");
-  if (Fails(Call::CloseHandle))
-    return FALSE;
-  if (openConsoleHandles_.erase(handle) != 0)
-    return TRUE;
-  if (diskHandles_.erase(handle) != 0)
-    return FromPlatform(PlatformApi().CloseHandle(handle));
+  if (Fails(Call::CloseHandle)) return FALSE;
+  if (openConsoleHandles_.erase(handle) != 0) return TRUE;
+  if (diskHandles_.erase(handle) != 0) return FromPlatform(PlatformApi().CloseHandle(handle));
   return Fail(ERROR_INVALID_HANDLE);
 }
 
 HANDLE MemoryConsole::GetStdHandle(DWORD which) {
-  if (which == STD_INPUT_HANDLE)
-    return StdInput;
-  if (which == STD_OUTPUT_HANDLE)
-    return StdOutput;
-  if (which == STD_ERROR_HANDLE)
-    return StdError;
+  if (which == STD_INPUT_HANDLE) return StdInput;
+  if (which == STD_OUTPUT_HANDLE) return StdOutput;
+  if (which == STD_ERROR_HANDLE) return StdError;
   Fail(ERROR_INVALID_PARAMETER);
   return INVALID_HANDLE_VALUE;
 }
 
 BOOL MemoryConsole::WriteFile(HANDLE handle, const void* data, DWORD size, DWORD* written,
                               LPVOID overlapped) {
-  if (written != nullptr)
-    *written = 0;
+  if (written != nullptr) *written = 0;
   if (handle == StdOutput || handle == StdError) {
     (handle == StdOutput ? stdOut_ : stdErr_).append(static_cast<const char*>(data), size);
-    if (written != nullptr)
-      *written = size;
+    if (written != nullptr) *written = size;
     return TRUE;
   }
   callLog_.push_back("WriteFile");
-  if (diskHandles_.count(handle) == 0)
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::WriteFile))
-    return FALSE;
+  if (diskHandles_.count(handle) == 0) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::WriteFile)) return FALSE;
   if (shortenNextWrite_) {
     shortenNextWrite_ = false;
     size = std::min(size, shortWrite_);
@@ -169,39 +138,33 @@ BOOL MemoryConsole::WriteFile(HANDLE handle, const void* data, DWORD size, DWORD
 
 BOOL MemoryConsole::GetFileSizeEx(HANDLE handle, LARGE_INTEGER* size) {
   callLog_.push_back("GetFileSizeEx");
-  if (Fails(Call::GetFileSizeEx))
-    return FALSE;
+  if (Fails(Call::GetFileSizeEx)) return FALSE;
   return FromPlatform(PlatformApi().GetFileSizeEx(handle, size));
 }
 
 BOOL MemoryConsole::SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance,
                                      LARGE_INTEGER* newPosition, DWORD method) {
   callLog_.push_back("SetFilePointerEx");
-  if (Fails(Call::SetFilePointerEx))
-    return FALSE;
+  if (Fails(Call::SetFilePointerEx)) return FALSE;
   return FromPlatform(PlatformApi().SetFilePointerEx(handle, distance, newPosition, method));
 }
 
 BOOL MemoryConsole::FlushFileBuffers(HANDLE handle) {
   callLog_.push_back("FlushFileBuffers");
-  if (Fails(Call::FlushFileBuffers))
-    return FALSE;
+  if (Fails(Call::FlushFileBuffers)) return FALSE;
   return FromPlatform(PlatformApi().FlushFileBuffers(handle));
 }
 
 BOOL MemoryConsole::CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
   callLog_.push_back("CopyFileA");
-  if (Fails(Call::CopyFileA))
-    return FALSE;
+  if (Fails(Call::CopyFileA)) return FALSE;
   return FromPlatform(PlatformApi().CopyFileA(existing, newName, failIfExists));
 }
 
 BOOL MemoryConsole::SetConsoleMode(HANDLE console, DWORD mode) {
   callLog_.push_back("SetConsoleMode");
-  if (!IsConsole(console))
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::SetConsoleMode))
-    return FALSE;
+  if (!IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::SetConsoleMode)) return FALSE;
   modes_[console] = mode;
   return TRUE;
 }
@@ -218,44 +181,23 @@ BOOL MemoryConsole::SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
 
 BOOL MemoryConsole::GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info) {
   callLog_.push_back("GetConsoleScreenBufferInfo");
-  if (console != OutputHandle || !IsConsole(console))
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::GetConsoleScreenBufferInfo))
-    return FALSE;
-  info->dwSize = size_;
+  if (console != OutputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::GetConsoleScreenBufferInfo)) return FALSE;
+  info->dwSize = COORD{Columns(), Rows()};
   info->dwCursorPosition = cursor_;
   info->wAttributes = attributes_;
   info->srWindow =
-      SMALL_RECT{0, 0, static_cast<SHORT>(size_.X - 1), static_cast<SHORT>(size_.Y - 1)};
-  info->dwMaximumWindowSize = size_;
+      SMALL_RECT{0, 0, static_cast<SHORT>(Columns() - 1), static_cast<SHORT>(Rows() - 1)};
+  info->dwMaximumWindowSize = info->dwSize;
   return TRUE;
 }
 
 BOOL MemoryConsole::WriteConsoleOutputA(HANDLE console, const CHAR_INFO* cells, COORD size,
                                         COORD origin, SMALL_RECT* region) {
   callLog_.push_back("WriteConsoleOutputA");
-  if (console != OutputHandle || !IsConsole(console))
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::WriteConsoleOutputA))
-    return FALSE;
-  // Clip the target region to the screen, then copy the matching source cells.
-  const int left = std::max<int>(region->Left, 0);
-  const int top = std::max<int>(region->Top, 0);
-  const int right = std::min<int>(region->Right, size_.X - 1);
-  const int bottom = std::min<int>(region->Bottom, size_.Y - 1);
-  for (int y = top; y <= bottom; ++y) {
-    const int sourceY = origin.Y + (y - region->Top);
-    if (sourceY < 0 || sourceY >= size.Y)
-      continue;
-    for (int x = left; x <= right; ++x) {
-      const int sourceX = origin.X + (x - region->Left);
-      if (sourceX < 0 || sourceX >= size.X)
-        continue;
-      At(x, y) = cells[sourceY * size.X + sourceX];
-    }
-  }
-  *region = SMALL_RECT{static_cast<SHORT>(left), static_cast<SHORT>(top), static_cast<SHORT>(right),
-                       static_cast<SHORT>(bottom)};
+  if (console != OutputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::WriteConsoleOutputA)) return FALSE;
+  screen_.Write(cells, size, origin, region);
   return TRUE;
 }
 
@@ -263,43 +205,17 @@ BOOL MemoryConsole::ScrollConsoleScreenBufferA(HANDLE console, const SMALL_RECT*
                                                const SMALL_RECT* clip, COORD destination,
                                                const CHAR_INFO* fill) {
   callLog_.push_back("ScrollConsoleScreenBufferA");
-  if (console != OutputHandle || !IsConsole(console))
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::ScrollConsoleScreenBufferA))
-    return FALSE;
-  const SMALL_RECT bounds = clip != nullptr ? *clip : *scroll;
-  const auto inside = [&](int x, int y) {
-    return x >= bounds.Left && x <= bounds.Right && y >= bounds.Top && y <= bounds.Bottom &&
-           x >= 0 && y >= 0 && x < size_.X && y < size_.Y;
-  };
-  // Take the source, blank it, then lay it down at the destination: what the
-  // destination does not cover stays filled.
-  std::vector<std::pair<COORD, CHAR_INFO>> moved;
-  for (int y = scroll->Top; y <= scroll->Bottom; ++y) {
-    for (int x = scroll->Left; x <= scroll->Right; ++x) {
-      if (x < 0 || y < 0 || x >= size_.X || y >= size_.Y)
-        continue;
-      const COORD to{static_cast<SHORT>(destination.X + x - scroll->Left),
-                     static_cast<SHORT>(destination.Y + y - scroll->Top)};
-      moved.emplace_back(to, Cell(x, y));
-      if (inside(x, y))
-        At(x, y) = *fill;
-    }
-  }
-  for (const auto& [to, cell] : moved) {
-    if (inside(to.X, to.Y))
-      At(to.X, to.Y) = cell;
-  }
+  if (console != OutputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::ScrollConsoleScreenBufferA)) return FALSE;
+  screen_.Scroll(*scroll, clip != nullptr ? *clip : *scroll, destination, *fill);
   return TRUE;
 }
 
 BOOL MemoryConsole::SetConsoleCursorPosition(HANDLE console, COORD position) {
   callLog_.push_back("SetConsoleCursorPosition");
-  if (console != OutputHandle || !IsConsole(console))
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::SetConsoleCursorPosition))
-    return FALSE;
-  if (position.X < 0 || position.Y < 0 || position.X >= size_.X || position.Y >= size_.Y) {
+  if (console != OutputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::SetConsoleCursorPosition)) return FALSE;
+  if (!screen_.Contains(position.X, position.Y)) {
     return Fail(ERROR_INVALID_PARAMETER);
   }
   cursor_ = position;
@@ -309,19 +225,14 @@ BOOL MemoryConsole::SetConsoleCursorPosition(HANDLE console, COORD position) {
 BOOL MemoryConsole::ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count,
                                       DWORD* read) {
   callLog_.push_back("ReadConsoleInputA");
-  if (read != nullptr)
-    *read = 0;
-  if (console != InputHandle || !IsConsole(console))
-    return Fail(ERROR_INVALID_HANDLE);
-  if (Fails(Call::ReadConsoleInputA))
-    return FALSE;
+  if (read != nullptr) *read = 0;
+  if (console != InputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
+  if (Fails(Call::ReadConsoleInputA)) return FALSE;
   // A real read would block; an empty queue fails instead so a test cannot hang.
-  if (count == 0 || input_.empty())
-    return Fail(ERROR_BROKEN_PIPE);
+  if (count == 0 || input_.empty()) return Fail(ERROR_BROKEN_PIPE);
   records[0] = input_.front();
   input_.pop_front();
-  if (read != nullptr)
-    *read = 1;
+  if (read != nullptr) *read = 1;
   return TRUE;
 }
 

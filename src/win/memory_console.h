@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "win/screen_buffer.h"
 #include "win/win_api.h"
 
 namespace win {
@@ -64,11 +65,11 @@ class MemoryConsole final : public Api {
   std::size_t PendingInput() const { return input_.size(); }
 
   // The screen.
-  SHORT Columns() const { return size_.X; }
-  SHORT Rows() const { return size_.Y; }
+  SHORT Columns() const { return screen_.Columns(); }
+  SHORT Rows() const { return screen_.Rows(); }
   COORD Cursor() const { return cursor_; }
   void SetCursor(COORD position) { cursor_ = position; }
-  const CHAR_INFO& Cell(int x, int y) const;
+  const CHAR_INFO& Cell(int x, int y) const { return screen_.Cell(x, y); }
   std::string RowText(int y) const;  // the row's characters, trailing blanks removed
 
   // What happened.
@@ -118,12 +119,10 @@ class MemoryConsole final : public Api {
   BOOL Fail(DWORD error);
   BOOL FromPlatform(BOOL result);
   bool IsConsole(HANDLE handle) const { return openConsoleHandles_.count(handle) != 0; }
-  CHAR_INFO& At(int x, int y);
 
-  COORD size_;
+  ScreenBuffer screen_;
   COORD cursor_{0, 0};
   WORD attributes_;
-  std::vector<CHAR_INFO> cells_;
   std::deque<INPUT_RECORD> input_;
   std::vector<std::pair<DWORD, DWORD>> beeps_;
   std::vector<std::string> callLog_;

@@ -148,12 +148,9 @@ class PosixApi final : public Api {
   }
 
   HANDLE GetStdHandle(DWORD which) override {
-    if (which == STD_INPUT_HANDLE)
-      return HandleFromFd(STDIN_FILENO);
-    if (which == STD_OUTPUT_HANDLE)
-      return HandleFromFd(STDOUT_FILENO);
-    if (which == STD_ERROR_HANDLE)
-      return HandleFromFd(STDERR_FILENO);
+    if (which == STD_INPUT_HANDLE) return HandleFromFd(STDIN_FILENO);
+    if (which == STD_OUTPUT_HANDLE) return HandleFromFd(STDOUT_FILENO);
+    if (which == STD_ERROR_HANDLE) return HandleFromFd(STDERR_FILENO);
     FailWith(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
@@ -168,8 +165,7 @@ class PosixApi final : public Api {
     }
     while (result && done < size) {
       const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, size - done);
-      if (n < 0 && errno == EINTR)
-        continue;
+      if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         result = FailWithErrno(errno);
       } else if (n == 0) {
@@ -178,8 +174,7 @@ class PosixApi final : public Api {
         done += static_cast<DWORD>(n);
       }
     }
-    if (written != nullptr)
-      *written = done;
+    if (written != nullptr) *written = done;
     return result;
   }
 
@@ -199,8 +194,7 @@ class PosixApi final : public Api {
     if (position < 0) {
       return errno == EINVAL ? FailWith(ERROR_NEGATIVE_SEEK) : FailWithErrno(errno);
     }
-    if (newPosition != nullptr)
-      newPosition->QuadPart = position;
+    if (newPosition != nullptr) newPosition->QuadPart = position;
     return TRUE;
   }
 
@@ -229,8 +223,7 @@ class PosixApi final : public Api {
   }
   BOOL SetConsoleCursorPosition(HANDLE, COORD) override { return FailWith(ERROR_INVALID_HANDLE); }
   BOOL ReadConsoleInputA(HANDLE, INPUT_RECORD*, DWORD, DWORD* read) override {
-    if (read != nullptr)
-      *read = 0;
+    if (read != nullptr) *read = 0;
     return FailWith(ERROR_INVALID_HANDLE);
   }
   BOOL Beep(DWORD, DWORD) override { return FailWith(ERROR_NOT_SUPPORTED); }

@@ -64,8 +64,7 @@ void PrintTo(const Piece& piece, std::ostream* os) {
 
 std::string OutputCapture::Text() const {
   std::string text;
-  for (const Piece& piece : pieces)
-    text += piece.Text;
+  for (const Piece& piece : pieces) text += piece.Text;
   return text;
 }
 
