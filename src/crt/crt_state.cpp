@@ -1,5 +1,7 @@
 #include "crt/crt_state.h"
 
+#include "rtl/halt.h"
+
 namespace crt {
 
 std::int32_t ScreenCols = 0;
@@ -191,7 +193,5 @@ void ResetConsoleState() {
   ConsoleOut = INVALID_HANDLE_VALUE;
   PendingScan = NoScan;
 }
-
-const rtl::UnitInfo CrtUnit = {nullptr, nullptr};
 
 }  // namespace crt

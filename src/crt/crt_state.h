@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 
-#include "rtl/halt.h"
 #include "win/win_api.h"
 
 namespace crt {
@@ -56,8 +55,5 @@ BOOL WINAPI BreakHandler(DWORD ctrlType);
 
 // Puts the state back as the program found it at load.
 void ResetConsoleState();
-
-// The unit, for the runtime to start and finish.
-extern const rtl::UnitInfo CrtUnit;
 
 }  // namespace crt

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "rtl/halt.h"
 #include "win/memory_console.h"
 #include "support/case_name.h"
 

@@ -1,7 +1,7 @@
 // korvfix: backs up and patches korvane.exe in the current folder.
 #include <exception>
 
-#include "crt/crt_state.h"
+#include "crt/crt_drivers.h"
 #include "patch/patch_run.h"
 #include "rtl/halt.h"
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "crt/crt_drivers.h"
 #include "crt/crt_state.h"
 #include "rtl/halt.h"
 #include "rtl/io_result.h"
@@ -195,6 +196,48 @@ TEST_F(PatchRunTest, BackupIsMadeBeforeTheTargetIsOpened) {
   ASSERT_NE(copy, log.end());
   ASSERT_NE(open, log.end());
   EXPECT_LT(copy, open);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PatchRunOnConsoleTest, ScreenShowsEveryMessageInItsColours) {
+  testing_support::ScratchDir scratch;
+  win::MemoryConsole console{100, 20, 0x07};
+  console.Install();
+  crt::ResetConsoleState();
+  rtl::IsConsole = true;
+  crt::ConsoleUnitStart();
+  WriteBytes(patch::TargetFileName, Original(Exact));
+  console.QueueKey(0x0D, 0x0D);
+
+  patch::PatchRun();
+
+  const std::vector<std::string> rows = {
+      "\xFE Zorwick's Korvane 1.03s for Grendhall 1.11l + NT patch/1.11m+ Executable Fixer!",
+      "",
+      "  PLEASE READ THE DOCUMENTATION IF YOU HAVE ANY PROBLEMS!",
+      "",
+      "* Created backup of korvane.exe to korvane.exe.old.",
+      "  Patching korvane.exe...success!",
+      "",
+      "<press any key to exit>",
+      ""};
+  for (std::size_t y = 0; y < rows.size(); ++y)
+    EXPECT_EQ(console.RowText(static_cast<int>(y)), rows[y]);
+  EXPECT_EQ(console.Cursor().X, 0);
+  EXPECT_EQ(console.Cursor().Y, 8);
+  EXPECT_EQ(console.Cell(0, 0).Attributes, 0x08) << "the banner's mark, dark grey on black";
+  EXPECT_EQ(console.Cell(2, 2).Attributes, 0x0F) << "white";
+  EXPECT_EQ(console.Cell(25, 5).Attributes, 0x0A) << "success in light green";
+  EXPECT_EQ(console.Cell(32, 5).Attributes, 0x08) << "the mark after it";
+  EXPECT_EQ(crt::CurrentAttr, 0x07);
+
+  rtl::Input = rtl::TextRec{};
+  rtl::Output = rtl::TextRec{};
+  crt::ResetConsoleState();
+  rtl::IsConsole = false;
 }
 
 }  // namespace

@@ -100,6 +100,8 @@ void InitStdFiles() {
   BindHandle(ErrOutput, STD_ERROR_HANDLE, fmOutput);
 }
 
+void BindStdHandle(TextRec& rec, DWORD which) { BindHandle(rec, which, fmOutput); }
+
 void OpenForInput(TextRec& rec) {
   Open(rec, fmInput);
 }

@@ -45,6 +45,9 @@ extern TextRec ErrOutput;
 // Binds the standard text files to the process's standard handles.
 void InitStdFiles();
 
+// Binds one record, open for output, to a standard handle (plain bytes).
+void BindStdHandle(TextRec& rec, DWORD which);
+
 // Close the record if open, set the mode, call its open routine.
 void OpenForInput(TextRec& rec);
 void OpenForOutput(TextRec& rec);

@@ -194,7 +194,7 @@ BOOL MemoryConsole::GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BU
 
 BOOL MemoryConsole::WriteConsoleOutputA(HANDLE console, const CHAR_INFO* cells, COORD size,
                                         COORD origin, SMALL_RECT* region) {
-  callLog_.push_back("WriteConsoleOutputA");
+  callLog_.push_back("WriteConsoleOutputA " + std::to_string(size.X * size.Y));
   if (console != OutputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
   if (Fails(Call::WriteConsoleOutputA)) return FALSE;
   screen_.Write(cells, size, origin, region);
