@@ -100,7 +100,9 @@ void InitStdFiles() {
   BindHandle(ErrOutput, STD_ERROR_HANDLE, fmOutput);
 }
 
-void BindStdHandle(TextRec& rec, DWORD which) { BindHandle(rec, which, fmOutput); }
+void BindStdHandle(TextRec& rec, DWORD which) {
+  BindHandle(rec, which, fmOutput);
+}
 
 void OpenForInput(TextRec& rec) {
   Open(rec, fmInput);

@@ -1,12 +1,15 @@
-// The Windows operations on Linux and macOS: files on file descriptors; the
-// console is not available yet, so its calls fail as on a process without one.
+// The Windows operations on Linux and macOS: files on file descriptors, the
+// console on the controlling terminal.
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "win/posix_support.h"
+#include "win/terminal_posix.h"
 #include "win/win_api.h"
 
 namespace win::posix {
@@ -74,12 +77,12 @@ BOOL FailWithErrno(int error) {
   return FALSE;
 }
 
-namespace {
-
 BOOL FailWith(DWORD code) {
   lastError = code;
   return FALSE;
 }
+
+namespace {
 
 int OpenFlags(DWORD access, DWORD disposition, DWORD flags) {
   int result = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -108,10 +111,19 @@ int OpenFlags(DWORD access, DWORD disposition, DWORD flags) {
   return result;
 }
 
+bool IsConsoleName(LPCSTR name) {
+  return std::strcmp(name, "CONIN$") == 0 || std::strcmp(name, "CONOUT$") == 0;
+}
+
 class PosixApi final : public Api {
  public:
+  // As on Windows, writing to a closed pipe fails the write instead of
+  // ending the process.
+  PosixApi() { std::signal(SIGPIPE, SIG_IGN); }
+
   HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPVOID /*security*/,
                      DWORD disposition, DWORD flags, HANDLE /*templateFile*/) override {
+    if (IsConsoleName(name)) return terminal::Open(name);
     // Non-blocking only for the open itself, so that a FIFO cannot hang us.
     int fd;
     do {
@@ -136,6 +148,7 @@ class PosixApi final : public Api {
   }
 
   BOOL CloseHandle(HANDLE handle) override {
+    if (terminal::IsConsoleHandle(handle)) return terminal::Close(handle);
     const int fd = FdFromHandle(handle);
     if (fd < 0) {
       return FailWith(ERROR_INVALID_HANDLE);
@@ -209,25 +222,34 @@ class PosixApi final : public Api {
   DWORD GetLastError() override { return lastError; }
   void SetLastError(DWORD code) override { lastError = code; }
 
-  BOOL SetConsoleMode(HANDLE, DWORD) override { return FailWith(ERROR_INVALID_HANDLE); }
-  BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE, BOOL) override { return TRUE; }
-  BOOL GetConsoleScreenBufferInfo(HANDLE, CONSOLE_SCREEN_BUFFER_INFO*) override {
-    return FailWith(ERROR_INVALID_HANDLE);
+  BOOL SetConsoleMode(HANDLE console, DWORD mode) override {
+    return terminal::SetMode(console, mode);
   }
-  BOOL WriteConsoleOutputA(HANDLE, const CHAR_INFO*, COORD, COORD, SMALL_RECT*) override {
-    return FailWith(ERROR_INVALID_HANDLE);
+  BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) override {
+    return signals::SetCtrlHandler(handler, add);
   }
-  BOOL ScrollConsoleScreenBufferA(HANDLE, const SMALL_RECT*, const SMALL_RECT*, COORD,
-                                  const CHAR_INFO*) override {
-    return FailWith(ERROR_INVALID_HANDLE);
+  BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info) override {
+    return terminal::GetInfo(console, info);
   }
-  BOOL SetConsoleCursorPosition(HANDLE, COORD) override { return FailWith(ERROR_INVALID_HANDLE); }
-  BOOL ReadConsoleInputA(HANDLE, INPUT_RECORD*, DWORD, DWORD* read) override {
-    if (read != nullptr) *read = 0;
-    return FailWith(ERROR_INVALID_HANDLE);
+  BOOL WriteConsoleOutputA(HANDLE console, const CHAR_INFO* cells, COORD size, COORD origin,
+                           SMALL_RECT* region) override {
+    return terminal::WriteOutput(console, cells, size, origin, region);
   }
-  BOOL Beep(DWORD, DWORD) override { return FailWith(ERROR_NOT_SUPPORTED); }
-  [[noreturn]] void ExitProcess(UINT code) override { ::_exit(static_cast<int>(code)); }
+  BOOL ScrollConsoleScreenBufferA(HANDLE console, const SMALL_RECT* scroll, const SMALL_RECT* clip,
+                                  COORD destination, const CHAR_INFO* fill) override {
+    return terminal::Scroll(console, scroll, clip, destination, fill);
+  }
+  BOOL SetConsoleCursorPosition(HANDLE console, COORD position) override {
+    return terminal::SetCursor(console, position);
+  }
+  BOOL ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count, DWORD* read) override {
+    return terminal::ReadInput(console, records, count, read);
+  }
+  BOOL Beep(DWORD, DWORD) override { return terminal::Bell(); }
+  [[noreturn]] void ExitProcess(UINT code) override {
+    terminal::RestoreForExit();
+    ::_exit(static_cast<int>(code));
+  }
 };
 
 }  // namespace

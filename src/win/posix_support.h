@@ -16,6 +16,7 @@ DWORD ErrorFromErrno(int error);
 // Records errno as the thread's last error and returns FALSE, for the
 // common "fail with the system's reason" path.
 BOOL FailWithErrno(int error);
+BOOL FailWith(DWORD code);
 
 BOOL CopyFile(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 
