@@ -57,6 +57,10 @@ void Halt() {
   if (halting.exchange(true)) {
     for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
   }
+  // From here on no other thread writes text. One stuck mid-statement (a
+  // terminal that stopped reading) must not stop the exit: the standard
+  // files are then left unclosed.
+  const bool quiet = LockTextFilesForHalt(std::chrono::seconds(2));
   while (!exitProcs.empty()) {
     const Procedure proc = exitProcs.back();
     exitProcs.pop_back();
@@ -67,9 +71,11 @@ void Halt() {
     startedUnits.pop_back();
     if (unit->Finalization != nullptr) unit->Finalization();
   }
-  CloseIfOpen(Input);
-  CloseIfOpen(Output);
-  CloseIfOpen(ErrOutput);
+  if (quiet) {
+    CloseIfOpen(Input);
+    CloseIfOpen(Output);
+    CloseIfOpen(ErrOutput);
+  }
   win::ExitProcess(static_cast<UINT>(ExitCode.load()));
 }
 

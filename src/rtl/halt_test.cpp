@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "misc/misc.h"
 #include "rtl/exception.h"
@@ -79,6 +81,33 @@ TEST(HaltDeathTest, UnhandledConversionErrorIsReportedWithStatus1) {
       },
       testing::ExitedWithCode(1),
       "Exception EConvertError in module korvfix: 'q ' is not a valid integer value\\.");
+}
+
+// A slow console: each byte of a statement reaches standard error on its own.
+int SlowFlush(rtl::TextRec& rec) {
+  for (std::uint32_t i = 0; i < rec.BufPos; ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    DWORD written = 0;
+    win::WriteFile(win::GetStdHandle(STD_ERROR_HANDLE), rec.BufPtr + i, 1, &written, nullptr);
+  }
+  rec.BufPos = 0;
+  return 0;
+}
+
+TEST(HaltDeathTest, HaltFromAnotherThreadNeverCutsAStatementShort) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        rtl::StartUnits({});
+        rtl::Output.InOutFunc = SlowFlush;
+        rtl::Output.FlushFunc = SlowFlush;
+        std::thread([] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(30));
+          rtl::Halt(3);
+        }).detach();
+        for (;;) rtl::Write(rtl::Output, "[0123456789]");
+      },
+      testing::ExitedWithCode(3), "^(\\[0123456789\\])+$");
 }
 
 TEST(HaltTest, ReportShowsControlBytesAsEscapes) {

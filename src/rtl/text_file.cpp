@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "rtl/io_result.h"
 
@@ -12,6 +13,13 @@ TextRec Output{};
 TextRec ErrOutput{};
 
 namespace {
+
+std::recursive_timed_mutex& TextLock() {
+  static std::recursive_timed_mutex lock;
+  return lock;
+}
+
+using Guard = std::lock_guard<std::recursive_timed_mutex>;
 
 // Output on a plain handle. Its failures are deliberately not reported: the
 // program's messages must never turn into a pending result that the next
@@ -105,25 +113,31 @@ void BindStdHandle(TextRec& rec, DWORD which) {
 }
 
 void OpenForInput(TextRec& rec) {
+  Guard guard(TextLock());
   Open(rec, fmInput);
 }
+
 void OpenForOutput(TextRec& rec) {
+  Guard guard(TextLock());
   Open(rec, fmOutput);
 }
 
 void Write(TextRec& rec, std::string_view text) {
+  Guard guard(TextLock());
   if (!CanWrite(rec)) return;
   PutBytes(rec, text);
   EndStatement(rec);
 }
 
 void WriteLn(TextRec& rec) {
+  Guard guard(TextLock());
   if (!CanWrite(rec)) return;
   PutBytes(rec, (rec.Flags & tfCRLF) != 0 ? std::string_view("\r\n") : std::string_view("\n"));
   EndStatement(rec);
 }
 
 void Close(TextRec& rec) {
+  Guard guard(TextLock());
   if (rec.Mode == fmClosed) {
     SetInOutRes(ErrorFileNotOpen);
     return;
@@ -133,6 +147,10 @@ void Close(TextRec& rec) {
   if (error == 0 && rec.CloseFunc != nullptr) error = rec.CloseFunc(rec);
   rec.Mode = fmClosed;
   SetInOutRes(error);
+}
+
+bool LockTextFilesForHalt(std::chrono::milliseconds patience) {
+  return TextLock().try_lock_for(patience);
 }
 
 bool SetLineBreakCRLF(TextRec& rec, bool crlf) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 
@@ -65,5 +66,10 @@ void Close(TextRec& rec);
 
 // Chooses the line end; allowed only on a closed record.
 bool SetLineBreakCRLF(TextRec& rec, bool crlf);
+
+// Every operation above holds one lock for its whole run, so that a halt
+// from another thread never paints into the middle of a write statement.
+// The halt takes it for good; false when a statement did not end in time.
+bool LockTextFilesForHalt(std::chrono::milliseconds patience);
 
 }  // namespace rtl
