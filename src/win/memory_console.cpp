@@ -1,5 +1,7 @@
 #include "win/memory_console.h"
 
+#include "win/key_decoder.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -46,14 +48,7 @@ void MemoryConsole::QueueInput(const INPUT_RECORD& record) {
 }
 
 void MemoryConsole::QueueKey(WORD virtualKey, char ascii, DWORD controlState) {
-  INPUT_RECORD record{};
-  record.EventType = KEY_EVENT;
-  record.Event.KeyEvent.bKeyDown = TRUE;
-  record.Event.KeyEvent.wRepeatCount = 1;
-  record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
-  record.Event.KeyEvent.uChar.AsciiChar = ascii;
-  record.Event.KeyEvent.dwControlKeyState = controlState;
-  input_.push_back(record);
+  input_.push_back(KeyDownRecord(virtualKey, ascii, controlState));
 }
 
 std::string MemoryConsole::RowText(int y) const {
