@@ -5,7 +5,10 @@ import subprocess
 import tempfile
 import unittest
 
-BIN = os.environ.get("KORVFIX_BIN", "build/native/korvfix")
+BIN = os.path.abspath(os.environ.get("KORVFIX_BIN", "build/native/korvfix"))
+# Set to scripts/wine to run the Windows build.
+WRAPPER = os.environ.get("KORVFIX_WRAPPER", "")
+COMMAND = ([WRAPPER] if WRAPPER else []) + [BIN]
 SIZE = 831488
 
 BANNER = b"\xfe Zorwick's Korvane 1.03s for Grendhall 1.11l + NT patch/1.11m+ Executable Fixer!\n\r"
@@ -54,7 +57,7 @@ class RunTest(unittest.TestCase):
 
     def run_korvfix(self):
         # No terminal and no standard input, as under CI or cron.
-        return subprocess.run([os.path.abspath(BIN)], cwd=self.dir, stdin=subprocess.DEVNULL,
+        return subprocess.run(COMMAND, cwd=self.dir, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60,
                               start_new_session=True)
 

@@ -10,6 +10,10 @@ import unittest
 from terminal import Pane, child_pids, row_text
 
 BIN = os.path.abspath(os.environ.get("KORVFIX_BIN", "build/native/korvfix"))
+# Set to scripts/wine to run the Windows build.
+WRAPPER = os.environ.get("KORVFIX_WRAPPER", "")
+COMMAND = f"{WRAPPER} {BIN}" if WRAPPER else BIN
+UNDER_WINE = bool(WRAPPER)
 SIZE = 831488
 PROMPT = "<press any key to exit>"
 
@@ -37,7 +41,7 @@ class TerminalRunTest(unittest.TestCase):
         """Runs korvfix in the pane, noting the terminal settings before and
         after and the exit status, and waits for the key prompt."""
         self.pane.run(
-            f"cd {self.dir} && stty -g > before && {BIN}; echo $? > status; stty -g > after")
+            f"cd {self.dir} && stty -g > before && {COMMAND}; echo $? > status; stty -g > after")
         self.pane.wait_for(lambda s: PROMPT in s, "the key prompt")
         self.korvfix_pid = child_pids(self.pane.shell_pid())[0]
 
@@ -62,7 +66,9 @@ class TerminalRunTest(unittest.TestCase):
         self.fail(f"no row {text!r} on the screen:\n{self.pane.screen()}")
 
     def colours(self, cells, start, length):
-        return {(c.fg, c.bg) for c in cells[start:start + length]}
+        # Wine's console leaves a black background to the terminal's default.
+        return {(c.fg, BLACK_BG if UNDER_WINE and c.bg is None else c.bg)
+                for c in cells[start:start + length]}
 
     def test_success_row_by_row_then_a_letter_ends_the_wait(self):
         self.place_target()
@@ -94,7 +100,15 @@ class TerminalRunTest(unittest.TestCase):
 
         # Input the key reader skips: a focus report, a paste marker, an
         # unknown sequence and a character no key of the map types.
-        self.pane.send("\x1b[I\x1b[200~\x1b[99~é", literal=True)
+        ignored = ["\x1b[I", "\x1b[200~", "\x1b[99~", "é"]
+        if UNDER_WINE:
+            # Wine splits keys by read, so they go one at a time, and it takes
+            # a focus report for a key.
+            for keys in ignored[1:]:
+                self.pane.send(keys, literal=True)
+                time.sleep(0.2)
+        else:
+            self.pane.send("".join(ignored), literal=True)
         self.assertTrue(self.still_waiting(), "ended on input it should ignore")
         self.pane.send("q", literal=True)
         self.assertEqual(self.finish(), 0)
@@ -118,6 +132,8 @@ class TerminalRunTest(unittest.TestCase):
         with open(self.path("korvane.exe.old"), "rb") as f:
             self.assertEqual(f.read(), b"older")
 
+    @unittest.skipIf(UNDER_WINE, "Wine's console misplaces rows when it scrolls in a terminal; "
+                     "the in-memory console tests the scroll Windows does")
     def test_output_at_the_bottom_scrolls_the_top_rows_into_history(self):
         self.place_target(SIZE - 1)
         self.pane.run("clear; for i in $(seq 1 40); do echo line$i; done")
@@ -133,6 +149,7 @@ class TerminalRunTest(unittest.TestCase):
         self.pane.send("x", literal=True)
         self.assertEqual(self.finish(), 4)
 
+    @unittest.skipIf(UNDER_WINE, "Wine ends the process on SIGHUP without a control event")
     def test_hangup_during_the_wait_restores_the_terminal(self):
         self.place_target()
         self.start()
@@ -141,11 +158,14 @@ class TerminalRunTest(unittest.TestCase):
         with open(self.path("korvane.exe"), "rb") as f:
             self.assertEqual(f.read()[252715], 0x0D)
 
-    def test_ctrl_c_is_a_key(self):
+    def test_ctrl_c_ends_the_wait_with_the_outcome(self):
+        # A key here; under Wine a control event, whose halt keeps the status.
         self.place_target(SIZE + 1)
         self.start()
         self.pane.send("C-c")
         self.assertEqual(self.finish(), 4)
+        with open(self.path("korvane.exe"), "rb") as f:
+            self.assertEqual(len(f.read()), SIZE + 1)
 
 
 if __name__ == "__main__":
