@@ -9,12 +9,8 @@ import unittest
 
 from terminal import Pane, child_pids, row_text
 
-BIN = os.path.abspath(os.environ.get("KORVFIX_BIN", "build/native/korvfix"))
-# Set to scripts/wine to run the Windows build.
-WRAPPER = os.environ.get("KORVFIX_WRAPPER", "")
-COMMAND = f"{WRAPPER} {BIN}" if WRAPPER else BIN
-UNDER_WINE = bool(WRAPPER)
-SIZE = 831488
+from korvfix_files import COMMAND, SIZE, UNDER_WINE
+
 PROMPT = "<press any key to exit>"
 
 # SGR numbers of the Windows colours the messages use.
@@ -41,7 +37,8 @@ class TerminalRunTest(unittest.TestCase):
         """Runs korvfix in the pane, noting the terminal settings before and
         after and the exit status, and waits for the key prompt."""
         self.pane.run(
-            f"cd {self.dir} && stty -g > before && {COMMAND}; echo $? > status; stty -g > after")
+            f"cd {self.dir} && stty -g > before && {' '.join(COMMAND)}; echo $? > status; "
+            "stty -g > after")
         self.pane.wait_for(lambda s: PROMPT in s, "the key prompt")
         self.korvfix_pid = child_pids(self.pane.shell_pid())[0]
 

@@ -7,7 +7,9 @@
 // place, which fails if the name is taken by anything, even a dangling link.
 #include <cerrno>
 #include <cstdio>
+#include <chrono>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,24 +38,39 @@ class Descriptor {
   int fd_;
 };
 
+// The copy under way, so that a halt from another thread can remove it.
+std::timed_mutex unfinishedLock;
+std::string unfinished;
+
+void SetUnfinished(const std::string& path) {
+  std::lock_guard guard(unfinishedLock);
+  unfinished = path;
+}
+
 // The temporary file beside the new name; removed unless it was moved.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& newName)
       : path_(TemplateFor(newName)), file_(::mkostemp(path_.data(), O_CLOEXEC)) {
     if (file_.get() < 0) path_.clear();
+    SetUnfinished(path_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
     file_.Close();
+    std::lock_guard guard(unfinishedLock);
     if (!path_.empty()) ::unlink(path_.c_str());
+    unfinished.clear();
   }
   int fd() const { return file_.get(); }
   const std::string& path() const { return path_; }
   int Close() { return file_.Close(); }
   // After a rename the name is no longer ours to remove.
-  void Forget() { path_.clear(); }
+  void Forget() {
+    path_.clear();
+    SetUnfinished(path_);
+  }
 
  private:
   static std::string TemplateFor(const std::string& newName) {
@@ -182,6 +199,12 @@ int CopyToNewName(const char* existing, const char* newName, bool failIfExists) 
 }
 
 }  // namespace
+
+void RemoveUnfinishedCopy() {
+  // Never wait long: a halt must end the process even if the copy is stuck.
+  std::unique_lock guard(unfinishedLock, std::chrono::milliseconds(500));
+  if (guard.owns_lock() && !unfinished.empty()) ::unlink(unfinished.c_str());
+}
 
 BOOL CopyFile(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
   const int error = CopyToNewName(existing, newName, failIfExists != FALSE);

@@ -1,9 +1,28 @@
 #include "win/copy_file_win32.h"
 
+#include <chrono>
+#include <mutex>
 #include <string>
 
 namespace win::win32 {
 namespace {
+
+// The copy under way, so that a halt from another thread can remove it.
+std::timed_mutex unfinishedLock;
+std::string unfinished;
+
+void SetUnfinished(const char* path) {
+  std::lock_guard guard(unfinishedLock);
+  unfinished = path;
+}
+
+void Discard(const char* temporary) {
+  std::lock_guard guard(unfinishedLock);
+  // The temporary may be read-only by now, like its source.
+  ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileA(temporary);
+  unfinished.clear();
+}
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of("\\/");
@@ -52,19 +71,29 @@ BOOL CopyFileWholeOrNot(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
   // Only a new file takes the source's attributes, so the reserved name is
   // freed first; fail-if-exists then keeps anyone else's file there safe.
   ::DeleteFileA(temporary);
+  SetUnfinished(temporary);
   DWORD error = ERROR_SUCCESS;
   if (!::CopyFileA(existing, temporary, TRUE) || !FlushToDisk(temporary)) {
     error = ::GetLastError();
   } else {
     const DWORD replace = failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING;
-    if (::MoveFileExA(temporary, newName, replace | MOVEFILE_WRITE_THROUGH)) return TRUE;
+    if (::MoveFileExA(temporary, newName, replace | MOVEFILE_WRITE_THROUGH)) {
+      SetUnfinished("");
+      return TRUE;
+    }
     error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
   }
-  // The temporary may be read-only by now, like its source.
-  ::SetFileAttributesA(temporary, FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileA(temporary);
+  Discard(temporary);
   return FailWith(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE);
+}
+
+void RemoveUnfinishedCopy() {
+  // Never wait long: a halt must end the process even if the copy is stuck.
+  std::unique_lock guard(unfinishedLock, std::chrono::milliseconds(500));
+  if (!guard.owns_lock() || unfinished.empty()) return;
+  ::SetFileAttributesA(unfinished.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileA(unfinished.c_str());
 }
 
 }  // namespace win::win32

@@ -10,4 +10,7 @@ namespace win::win32 {
 // beside the new one and moved into place without replacing anything.
 BOOL CopyFileWholeOrNot(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 
+// Removes the temporary file of a copy that a halt cuts short.
+void RemoveUnfinishedCopy();
+
 }  // namespace win::win32

@@ -247,6 +247,7 @@ class PosixApi final : public Api {
   }
   BOOL Beep(DWORD, DWORD) override { return terminal::Bell(); }
   [[noreturn]] void ExitProcess(UINT code) override {
+    RemoveUnfinishedCopy();
     terminal::RestoreForExit();
     ::_exit(static_cast<int>(code));
   }

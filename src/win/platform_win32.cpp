@@ -59,6 +59,7 @@ class Win32Api final : public Api {
   }
   BOOL Beep(DWORD frequency, DWORD duration) override { return ::Beep(frequency, duration); }
   [[noreturn]] void ExitProcess(UINT code) override {
+    win32::RemoveUnfinishedCopy();
     ::ExitProcess(code);
   }
 };

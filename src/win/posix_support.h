@@ -20,4 +20,7 @@ BOOL FailWith(DWORD code);
 
 BOOL CopyFile(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 
+// Removes the temporary file of a copy that a halt cuts short.
+void RemoveUnfinishedCopy();
+
 }  // namespace win::posix

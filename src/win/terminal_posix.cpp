@@ -151,6 +151,9 @@ std::optional<COORD> AskCursor(Terminal& t) {
 }
 
 bool Attach(Terminal& t) {
+  // From before the first change to the terminal's settings, a signal must
+  // find someone to put them back.
+  signals::Start();
   const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     FailWithErrno(errno);
@@ -177,7 +180,6 @@ bool Attach(Terminal& t) {
   t.cursor.X = std::min<SHORT>(t.cursor.X, static_cast<SHORT>(size.X - 1));
   t.cursor.Y = std::min<SHORT>(t.cursor.Y, static_cast<SHORT>(size.Y - 1));
   t.cursorColumn = t.cursor.X;
-  signals::Start();
   return true;
 }
 
