@@ -220,8 +220,10 @@ WORD LetterKey(char final) {
   }
 }
 
-// ESC [ parameters final. `start` is the index after the '['.
-DecodedKey ControlSequence(std::string_view bytes, std::size_t start, bool final, DWORD extra) {
+// ESC [ parameters final. `start` is the index after the '['; `prefix` bytes
+// (an Alt's ESC) come before `bytes` and count towards the length limit.
+DecodedKey ControlSequence(std::string_view bytes, std::size_t start, bool final, DWORD extra,
+                           std::size_t prefix = 0) {
   // The Linux console's F1 to F5: ESC [ [ A to E.
   if (start < bytes.size() && bytes[start] == '[') {
     if (start + 1 >= bytes.size()) return final ? Drop(bytes.size()) : Need();
@@ -237,7 +239,7 @@ DecodedKey ControlSequence(std::string_view bytes, std::size_t start, bool final
   bool digits = false;
   for (std::size_t i = start; i < bytes.size(); ++i) {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    if (i >= MaxSequence) return Drop(i);
+    if (i + prefix >= MaxSequence) return Drop(i);
     if (c >= '0' && c <= '9') {
       if (count < parameters.size() && parameters[count] < 10000) {
         parameters[count] = parameters[count] * 10 + (c - '0');
@@ -324,8 +326,9 @@ DecodedKey DecodeKey(std::string_view bytes, bool final) {
   if (second == 0x1B) {
     if (bytes.size() == 2) return final ? Key(2, VkEscape, 0x1B, LEFT_ALT_PRESSED) : Need();
     const auto third = static_cast<unsigned char>(bytes[2]);
-    if (third == '[')
-      return WithPrefix(ControlSequence(bytes.substr(1), 2, final, LEFT_ALT_PRESSED), 1);
+    if (third == '[') {
+      return WithPrefix(ControlSequence(bytes.substr(1), 2, final, LEFT_ALT_PRESSED, 1), 1);
+    }
     if (third == 'O') return WithPrefix(ShiftThree(bytes.substr(1), final, LEFT_ALT_PRESSED), 1);
     return Key(2, VkEscape, 0x1B, LEFT_ALT_PRESSED);
   }

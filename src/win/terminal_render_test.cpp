@@ -1,5 +1,7 @@
 #include "win/terminal_render.h"
 
+#include "win/terminal_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,7 +49,9 @@ TEST(TerminalRendererTest, WindowsColourNumbersBecomeAnsiOnes) {
 TEST(TerminalRendererTest, BytesBecomeGlyphsNeverControls) {
   win::TerminalRenderer utf8(true);
   Paint(utf8, 0, 0, std::string("\xFE\x1b[2J\x07\x00", 7), 0x07);
-  EXPECT_EQ(utf8.Take(), "\x1b[1;1H\x1b[0;37;40m\xE2\x96\xA0\xE2\x86\x90[2J\xE2\x80\xA2 ");
+  const std::string shown = utf8.Take();
+  EXPECT_EQ(shown, "\x1b[1;1H\x1b[0;37;40m\xE2\x96\xA0\xE2\x86\x90[2J\xE2\x80\xA2 ");
+  EXPECT_TRUE(win::OnlyRendererSequences(shown));
 
   win::TerminalRenderer plain(false);
   Paint(plain, 0, 0, std::string("a\x1b\xFE\x00", 4), 0x07);
@@ -66,6 +70,18 @@ TEST(TerminalRendererTest, AfterTheLastColumnTheNextPaintMovesExplicitly) {
   r.Take();
   Paint(r, 0, 4, "z", 0x07);
   EXPECT_EQ(r.Take(), "\x1b[5;1Hz");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TerminalBytesTest, TellsOurSequencesFromControls) {
+  EXPECT_TRUE(win::OnlyRendererSequences("\x1b[3;4Hab\x1b[0;97;41m\x1b[2K\r\n\a\xE2\x96\xA0"));
+  for (const char* bad : {"\x1b]0;title\a", "\x1b[2J", "\x1b" "c", "a\tb", "\x7f", "\xC2\x9B" "1m",
+                          "\xE2\x96", "\x9b"}) {
+    EXPECT_FALSE(win::OnlyRendererSequences(bad)) << bad;
+  }
 }
 
 }  // namespace
