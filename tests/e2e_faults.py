@@ -172,6 +172,27 @@ class FaultTest(unittest.TestCase):
              "; ".join(f"{n} {k}" for k, n in sorted(states.items())) +
              f"; a hidden temporary copy left by {leftovers}")
 
+    @unittest.skipUnless(not UNDER_WINE and shutil.which("strace") and os.path.exists(RELEASE_BIN),
+                         "needs strace and the release build")
+    def test_target_vanishing_during_the_copy(self):
+        s = self.scratch()
+        s.place_target()
+        # Hold the copy's first transfer for half a second and delete the
+        # target meanwhile: the copy goes on from the open file.
+        process = subprocess.Popen(
+            ["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=copy_file_range",
+             "-e", "inject=copy_file_range:delay_enter=500000:when=1", RELEASE_BIN],
+            cwd=s.dir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            start_new_session=True)
+        time.sleep(0.25)
+        os.unlink(s.path(TARGET))
+        out, _ = process.communicate(timeout=30)
+        self.assertEqual(out, START + BACKUP_MADE + OPEN_FAILED + END)
+        self.assertEqual(process.returncode, 3)
+        with open(s.path(BACKUP), "rb") as f:
+            self.assertTrue(f.read() == ORIGINAL, "the backup is not whole")
+        self.assertEqual(sorted(os.listdir(s.dir)), [BACKUP])
+
     @unittest.skipIf(UNDER_WINE, "Windows programs get no POSIX signals; Wine handles them itself")
     def test_signals_at_many_points_end_through_the_break_handler(self):
         """Each catchable signal, sent at random moments of runs without a
