@@ -120,8 +120,7 @@ TEST(HaltDeathTest, HaltFromAnotherThreadNeverCutsAStatementShort) {
         }).detach();
         for (;;) rtl::Write(rtl::Output, "[0123456789]");
       },
-      testing::ExitedWithCode(3),
-      testing::Matcher<const std::string&>(new WholeStatementsMatcher));
+      testing::ExitedWithCode(3), testing::Matcher<const std::string&>(new WholeStatementsMatcher));
 }
 
 TEST(HaltTest, ReportShowsControlBytesAsEscapes) {

@@ -124,6 +124,7 @@ class PosixApi final : public Api {
   HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPVOID /*security*/,
                      DWORD disposition, DWORD flags, HANDLE /*templateFile*/) override {
     if (IsConsoleName(name)) return terminal::Open(name);
+    terminal::ShowPending();
     // Non-blocking only for the open itself, so that a FIFO cannot hang us.
     int fd;
     do {
@@ -170,6 +171,7 @@ class PosixApi final : public Api {
 
   BOOL WriteFile(HANDLE handle, const void* data, DWORD size, DWORD* written,
                  LPVOID /*overlapped*/) override {
+    terminal::ShowPending();  // also keeps the console and standard output in order
     const int fd = FdFromHandle(handle);
     DWORD done = 0;
     BOOL result = TRUE;
@@ -212,10 +214,12 @@ class PosixApi final : public Api {
   }
 
   BOOL FlushFileBuffers(HANDLE handle) override {
+    terminal::ShowPending();
     return ::fsync(FdFromHandle(handle)) == 0 ? TRUE : FailWithErrno(errno);
   }
 
   BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) override {
+    terminal::ShowPending();
     return CopyFile(existing, newName, failIfExists);
   }
 

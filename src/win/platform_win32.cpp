@@ -53,8 +53,7 @@ class Win32Api final : public Api {
   BOOL SetConsoleCursorPosition(HANDLE console, COORD position) override {
     return ::SetConsoleCursorPosition(console, position);
   }
-  BOOL ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count,
-                         DWORD* read) override {
+  BOOL ReadConsoleInputA(HANDLE console, INPUT_RECORD* records, DWORD count, DWORD* read) override {
     return ::ReadConsoleInputA(console, records, count, read);
   }
   BOOL Beep(DWORD frequency, DWORD duration) override { return ::Beep(frequency, duration); }

@@ -55,23 +55,41 @@ void ScreenBuffer::Write(const CHAR_INFO* cells, COORD size, COORD origin, SMALL
 
 void ScreenBuffer::Scroll(const SMALL_RECT& scroll, const SMALL_RECT& clip, COORD destination,
                           const CHAR_INFO& fill) {
-  const auto inClip = [&](int x, int y) {
-    return Contains(x, y) && x >= clip.Left && x <= clip.Right && y >= clip.Top && y <= clip.Bottom;
-  };
-  // Take the source, blank it, then lay it down at the destination: what the
-  // destination does not cover stays filled.
-  std::vector<std::pair<COORD, CHAR_INFO>> moved;
-  for (int y = scroll.Top; y <= scroll.Bottom; ++y) {
-    for (int x = scroll.Left; x <= scroll.Right; ++x) {
-      if (!Contains(x, y)) continue;
-      const COORD to{static_cast<SHORT>(destination.X + x - scroll.Left),
-                     static_cast<SHORT>(destination.Y + y - scroll.Top)};
-      moved.emplace_back(to, Cell(x, y));
-      if (inClip(x, y)) At(x, y) = fill;
-    }
+  const int left = std::max<int>(scroll.Left, 0);
+  const int top = std::max<int>(scroll.Top, 0);
+  const int right = std::min<int>(scroll.Right, columns_ - 1);
+  const int bottom = std::min<int>(scroll.Bottom, rows_ - 1);
+  if (left > right || top > bottom) return;
+  const int clipLeft = std::max<int>(clip.Left, 0);
+  const int clipTop = std::max<int>(clip.Top, 0);
+  const int clipRight = std::min<int>(clip.Right, columns_ - 1);
+  const int clipBottom = std::min<int>(clip.Bottom, rows_ - 1);
+  const int width = right - left + 1;
+  const int dx = destination.X - scroll.Left;
+  const int dy = destination.Y - scroll.Top;
+
+  // Take the source, blank it inside the clip, then lay it down at the
+  // destination inside the clip: what the destination does not cover stays
+  // filled. Whole row segments at a time, as scrolling is what painting
+  // does most.
+  scratch_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(bottom - top + 1));
+  for (int y = top; y <= bottom; ++y) {
+    const CHAR_INFO* row = &Cell(left, y);
+    std::copy(row, row + width, scratch_.begin() + (y - top) * width);
   }
-  for (const auto& [to, cell] : moved) {
-    if (inClip(to.X, to.Y)) At(to.X, to.Y) = cell;
+  const int fillLeft = std::max(left, clipLeft);
+  const int fillRight = std::min(right, clipRight);
+  for (int y = std::max(top, clipTop); y <= std::min(bottom, clipBottom); ++y) {
+    if (fillLeft <= fillRight) std::fill(&At(fillLeft, y), &At(fillRight, y) + 1, fill);
+  }
+  const int toLeft = std::max(left + dx, clipLeft);
+  const int toRight = std::min(right + dx, clipRight);
+  if (toLeft > toRight) return;
+  for (int y = top; y <= bottom; ++y) {
+    const int to = y + dy;
+    if (to < clipTop || to > clipBottom) continue;
+    const auto from = scratch_.begin() + (y - top) * width + (toLeft - dx - left);
+    std::copy(from, from + (toRight - toLeft + 1), &At(toLeft, to));
   }
 }
 

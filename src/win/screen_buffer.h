@@ -35,6 +35,7 @@ class ScreenBuffer {
   SHORT columns_;
   SHORT rows_;
   std::vector<CHAR_INFO> cells_;
+  std::vector<CHAR_INFO> scratch_;  // reused by Scroll
 };
 
 CHAR_INFO BlankCell(WORD attributes);

@@ -76,7 +76,8 @@ void Flush(Terminal& t) {
   if (t.renderer && t.renderer->HasPending()) WriteAll(t.fd, t.renderer->Take());
 }
 
-// Output waits for the cursor move that ends each flush, unless it grows large.
+// Painting is gathered and written in large pieces; whatever the program
+// does that may take time or wait first shows what is pending.
 void FlushIfLarge(Terminal& t) {
   if (t.renderer->PendingSize() >= OutputFlushSize) Flush(t);
 }
@@ -327,9 +328,14 @@ BOOL SetCursor(HANDLE handle, COORD position) {
   t.cursor = position;
   t.cursorColumn = position.X;
   t.renderer->MoveCursor(position.X, position.Y);
-  // Every flush of the console driver ends here: one write per flush.
-  Flush(t);
+  FlushIfLarge(t);
   return TRUE;
+}
+
+void ShowPending() {
+  Terminal& t = Tty();
+  std::unique_lock guard(t.lock, std::defer_lock);
+  if (t.fd >= 0 && guard.try_lock_for(1s)) Flush(t);
 }
 
 BOOL Bell() {

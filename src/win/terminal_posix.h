@@ -22,6 +22,10 @@ BOOL SetCursor(HANDLE handle, COORD position);
 BOOL ReadInput(HANDLE handle, INPUT_RECORD* records, DWORD count, DWORD* read);
 BOOL Bell();
 
+// Writes out what is painted but not yet sent: called before anything that
+// may take time or wait, so the screen is never behind the program.
+void ShowPending();
+
 // The terminal was resized: the screen follows, and the reader gets a
 // buffer-size event.
 void Resized();

@@ -78,7 +78,12 @@ namespace {
 
 TEST(TerminalBytesTest, TellsOurSequencesFromControls) {
   EXPECT_TRUE(win::OnlyRendererSequences("\x1b[3;4Hab\x1b[0;97;41m\x1b[2K\r\n\a\xE2\x96\xA0"));
-  for (const char* bad : {"\x1b]0;title\a", "\x1b[2J", "\x1b" "c", "a\tb", "\x7f", "\xC2\x9B" "1m",
+  for (const char* bad : {"\x1b]0;title\a", "\x1b[2J",
+                          "\x1b"
+                          "c",
+                          "a\tb", "\x7f",
+                          "\xC2\x9B"
+                          "1m",
                           "\xE2\x96", "\x9b"}) {
     EXPECT_FALSE(win::OnlyRendererSequences(bad)) << bad;
   }
