@@ -19,6 +19,14 @@ from korvfix_files import (BACKUP, BACKUP_MADE, COMMAND, END, NO_BACKUP, OPEN_FA
 from terminal import Pane, child_pids
 
 IS_ROOT = os.geteuid() == 0
+
+
+def can_trace():
+    return shutil.which("strace") is not None and subprocess.run(
+        ["strace", "-qq", "-o", "/dev/null", "true"], capture_output=True).returncode == 0
+
+
+CAN_TRACE = can_trace()
 # The release build: its system calls are the program's own, not a sanitizer's.
 RELEASE_BIN = os.path.abspath(os.environ.get("KORVFIX_RELEASE_BIN", "build/native/korvfix"))
 TEMPORARY_PREFIX = "." + BACKUP + "."
@@ -124,8 +132,8 @@ class FaultTest(unittest.TestCase):
         '''
         done = subprocess.run(["unshare", "-m", "--propagation", "private", "sh", "-c", script,
                                "sh", mount, s.path("source"), COMMAND[-1], s.dir], timeout=60)
-        if done.returncode == 90:
-            self.skipTest("cannot mount a tmpfs here")
+        if done.returncode == 90 or not os.path.exists(s.path("status")):
+            self.skipTest("no private tmpfs mount allowed here")
         self.assertEqual(done.returncode, 0)
         with open(s.path("stdout"), "rb") as f:
             self.assertEqual(f.read(), START + NO_BACKUP + END)
@@ -136,7 +144,7 @@ class FaultTest(unittest.TestCase):
         self.assertTrue(os.path.exists(s.path("target")), "the target changed")
         note("full disk: backup absent, no temporary left, target unchanged, status 2")
 
-    @unittest.skipUnless(not UNDER_WINE and shutil.which("strace") and os.path.exists(RELEASE_BIN),
+    @unittest.skipUnless(not UNDER_WINE and CAN_TRACE and os.path.exists(RELEASE_BIN),
                          "needs strace and the release build")
     def test_killed_at_every_system_call_the_files_stay_sound(self):
         s = self.scratch()
@@ -172,7 +180,7 @@ class FaultTest(unittest.TestCase):
              "; ".join(f"{n} {k}" for k, n in sorted(states.items())) +
              f"; a hidden temporary copy left by {leftovers}")
 
-    @unittest.skipUnless(not UNDER_WINE and shutil.which("strace") and os.path.exists(RELEASE_BIN),
+    @unittest.skipUnless(not UNDER_WINE and CAN_TRACE and os.path.exists(RELEASE_BIN),
                          "needs strace and the release build")
     def test_target_vanishing_during_the_copy(self):
         s = self.scratch()
@@ -276,6 +284,30 @@ class FaultTest(unittest.TestCase):
                     statuses[status] += 1
         note("signals in a terminal, 12 runs: settings restored every time; statuses " +
              ", ".join(f"{k}: {n}" for k, n in sorted(statuses.items())))
+
+    @unittest.skipUnless(not UNDER_WINE and os.path.exists(RELEASE_BIN), "needs the release build")
+    def test_a_crash_still_restores_the_terminal(self):
+        """A fatal signal during the wait (as a crash would raise) puts the
+        terminal's settings back before the process dies of it."""
+        pane = Pane()
+        self.addCleanup(pane.close)
+        for sig in (signal.SIGSEGV, signal.SIGABRT):
+            s = self.scratch()
+            s.place_target()
+            pane.run(f"cd {s.dir} && stty -g > before; {RELEASE_BIN}; echo $? > status; "
+                     "stty -g > after")
+            pane.wait_for(lambda screen: "press any key" in screen, "the key prompt")
+            for pid in child_pids(pane.shell_pid()):
+                os.kill(pid, sig)
+            deadline = time.monotonic() + 20
+            while not os.path.exists(s.path("after")) and time.monotonic() < deadline:
+                time.sleep(0.02)
+            with self.subTest(signal=sig.name):
+                with open(s.path("before")) as f, open(s.path("after")) as g:
+                    self.assertEqual(f.read(), g.read(), "terminal settings changed")
+                with open(s.path("status")) as f:
+                    self.assertEqual(int(f.read()), 128 + sig)
+                self.assertEqual(self.assert_sound(s)[0], "patched")
 
     @unittest.skipUnless(IS_ROOT and not UNDER_WINE and shutil.which("chattr"),
                          "needs root and chattr")

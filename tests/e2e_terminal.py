@@ -107,6 +107,9 @@ class TerminalRunTest(unittest.TestCase):
         else:
             self.pane.send("".join(ignored), literal=True)
         self.assertTrue(self.still_waiting(), "ended on input it should ignore")
+        # A resize is a buffer-size event, which the key reader skips too.
+        self.pane.tmux("resize-window", "-t", "t", "-x", "90", "-y", "25")
+        self.assertTrue(self.still_waiting(), "ended on a window resize")
         self.pane.send("q", literal=True)
         self.assertEqual(self.finish(), 0)
         screen = self.pane.lines()
