@@ -58,10 +58,6 @@ Terminal& Tty() {
   return *terminal;
 }
 
-BOOL Fail(DWORD code) {
-  return FailWith(code);
-}
-
 void WriteAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -241,7 +237,7 @@ HANDLE Open(LPCSTR name) {
 BOOL Close(HANDLE handle) {
   Terminal& t = Tty();
   std::unique_lock guard(t.lock, std::defer_lock);
-  if (!guard.try_lock_for(1s)) return Fail(ERROR_GEN_FAILURE);
+  if (!guard.try_lock_for(1s)) return FailWith(ERROR_GEN_FAILURE);
   if (handle == InputHandle && t.inputOpen) {
     t.inputOpen = false;
     RestoreMode(t);
@@ -253,7 +249,7 @@ BOOL Close(HANDLE handle) {
     t.outputOpen = false;
     return TRUE;
   }
-  return Fail(ERROR_INVALID_HANDLE);
+  return FailWith(ERROR_INVALID_HANDLE);
 }
 
 BOOL SetMode(HANDLE handle, DWORD mode) {
@@ -269,13 +265,13 @@ BOOL SetMode(HANDLE handle, DWORD mode) {
   }
   // Output is always painted cell by cell; there is nothing to switch.
   if (IsOpenOutput(t, handle)) return TRUE;
-  return Fail(ERROR_INVALID_HANDLE);
+  return FailWith(ERROR_INVALID_HANDLE);
 }
 
 BOOL GetInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info) {
   Terminal& t = Tty();
   std::lock_guard guard(t.lock);
-  if (!IsOpenOutput(t, handle)) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpenOutput(t, handle)) return FailWith(ERROR_INVALID_HANDLE);
   info->dwSize = COORD{t.screen->Columns(), t.screen->Rows()};
   info->dwCursorPosition = t.cursor;
   info->wAttributes = DefaultAttributes;
@@ -289,7 +285,7 @@ BOOL WriteOutput(HANDLE handle, const CHAR_INFO* cells, COORD size, COORD origin
                  SMALL_RECT* region) {
   Terminal& t = Tty();
   std::lock_guard guard(t.lock);
-  if (!IsOpenOutput(t, handle)) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpenOutput(t, handle)) return FailWith(ERROR_INVALID_HANDLE);
   t.screen->Write(cells, size, origin, region);
   RenderRows(t, region->Left, region->Top, region->Right, region->Bottom);
   return TRUE;
@@ -299,7 +295,7 @@ BOOL Scroll(HANDLE handle, const SMALL_RECT* scroll, const SMALL_RECT* clip, COO
             const CHAR_INFO* fill) {
   Terminal& t = Tty();
   std::lock_guard guard(t.lock);
-  if (!IsOpenOutput(t, handle)) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpenOutput(t, handle)) return FailWith(ERROR_INVALID_HANDLE);
   const SMALL_RECT bounds = clip != nullptr ? *clip : *scroll;
   t.screen->Scroll(*scroll, bounds, destination, *fill);
   const SHORT right = static_cast<SHORT>(t.screen->Columns() - 1);
@@ -323,8 +319,8 @@ BOOL Scroll(HANDLE handle, const SMALL_RECT* scroll, const SMALL_RECT* clip, COO
 BOOL SetCursor(HANDLE handle, COORD position) {
   Terminal& t = Tty();
   std::lock_guard guard(t.lock);
-  if (!IsOpenOutput(t, handle)) return Fail(ERROR_INVALID_HANDLE);
-  if (!t.screen->Contains(position.X, position.Y)) return Fail(ERROR_INVALID_PARAMETER);
+  if (!IsOpenOutput(t, handle)) return FailWith(ERROR_INVALID_HANDLE);
+  if (!t.screen->Contains(position.X, position.Y)) return FailWith(ERROR_INVALID_PARAMETER);
   t.cursor = position;
   t.cursorColumn = position.X;
   t.renderer->MoveCursor(position.X, position.Y);
@@ -341,7 +337,7 @@ void ShowPending() {
 BOOL Bell() {
   Terminal& t = Tty();
   std::lock_guard guard(t.lock);
-  if (t.fd < 0 || !t.outputOpen) return Fail(ERROR_INVALID_HANDLE);
+  if (t.fd < 0 || !t.outputOpen) return FailWith(ERROR_INVALID_HANDLE);
   t.renderer->Bell();
   Flush(t);
   return TRUE;
@@ -350,12 +346,12 @@ BOOL Bell() {
 BOOL ReadInput(HANDLE handle, INPUT_RECORD* records, DWORD count, DWORD* read) {
   Terminal& t = Tty();
   if (read != nullptr) *read = 0;
-  if (count == 0) return Fail(ERROR_INVALID_PARAMETER);
+  if (count == 0) return FailWith(ERROR_INVALID_PARAMETER);
   bool timedOut = false;
   for (;;) {
     {
       std::lock_guard guard(t.lock);
-      if (handle != InputHandle || !t.inputOpen) return Fail(ERROR_INVALID_HANDLE);
+      if (handle != InputHandle || !t.inputOpen) return FailWith(ERROR_INVALID_HANDLE);
       if (!t.events.empty()) {
         records[0] = t.events.front();
         t.events.pop_front();
@@ -374,7 +370,7 @@ BOOL ReadInput(HANDLE handle, INPUT_RECORD* records, DWORD count, DWORD* read) {
     pollfd ready[2] = {{t.fd, POLLIN, 0}, {t.wake[0], POLLIN, 0}};
     const int waited = ::poll(ready, t.wake[0] >= 0 ? 2 : 1, t.input.empty() ? -1 : EscapeWaitMs);
     if (waited < 0 && errno == EINTR) continue;
-    if (waited < 0) return Fail(ErrorFromErrno(errno));
+    if (waited < 0) return FailWith(ErrorFromErrno(errno));
     if (waited == 0) {
       timedOut = true;
       continue;
@@ -389,7 +385,7 @@ BOOL ReadInput(HANDLE handle, INPUT_RECORD* records, DWORD count, DWORD* read) {
       const ssize_t n = ::read(t.fd, buffer, sizeof buffer);
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       // The terminal hung up: no key will ever come.
-      if (n <= 0) return Fail(n == 0 ? ERROR_BROKEN_PIPE : ErrorFromErrno(errno));
+      if (n <= 0) return FailWith(n == 0 ? ERROR_BROKEN_PIPE : ErrorFromErrno(errno));
       std::lock_guard guard(t.lock);
       t.input.append(buffer, static_cast<std::size_t>(n));
     }
