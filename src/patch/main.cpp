@@ -7,6 +7,9 @@
 
 int main() {
   rtl::IsConsole = true;
+  // The break handler is registered during the start-up; a break from then
+  // until the outcome is known must not report success.
+  rtl::ExitCode = patch::ExitInterrupted;
   try {
     rtl::StartUnits({&crt::CrtUnit});
     patch::PatchRun();
