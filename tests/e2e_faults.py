@@ -201,6 +201,36 @@ class FaultTest(unittest.TestCase):
             self.assertTrue(f.read() == ORIGINAL, "the backup is not whole")
         self.assertEqual(sorted(os.listdir(s.dir)), [BACKUP])
 
+    @unittest.skipUnless(not UNDER_WINE and CAN_TRACE and os.path.exists(RELEASE_BIN),
+                         "needs strace and the release build")
+    def test_break_during_the_start_up_does_not_report_success(self):
+        """The console output is opened after the break handler is registered:
+        hold that open and send SIGTERM meanwhile."""
+        s = self.scratch()
+        s.place_target()
+        log = s.path("calls")
+        subprocess.run(["strace", "-qq", "-o", log, "-e", "trace=openat", RELEASE_BIN], cwd=s.dir,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       start_new_session=True, check=True)
+        with open(log) as f:
+            opens = [line for line in f if line.startswith("openat(")]
+        ttys = [i + 1 for i, line in enumerate(opens) if '"/dev/tty"' in line]
+        self.assertEqual(len(ttys), 2, "expected the console input and output opens")
+        os.unlink(s.path(BACKUP))
+        s.place_target()
+        process = subprocess.Popen(
+            ["strace", "-qq", "-o", "/dev/null", "-e", "trace=openat",
+             "-e", f"inject=openat:delay_enter=500000:when={ttys[1]}", RELEASE_BIN],
+            cwd=s.dir, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, start_new_session=True)
+        time.sleep(0.25)
+        for pid in child_pids(process.pid):  # korvfix itself, not strace
+            os.kill(pid, signal.SIGTERM)
+        out, _ = process.communicate(timeout=30)
+        self.assertEqual(out, b"")
+        self.assertEqual(process.returncode, 6)
+        self.assertEqual(self.assert_sound(s)[0], "original")
+        self.assertFalse(os.path.exists(s.path(BACKUP)))
+
     @unittest.skipIf(UNDER_WINE, "Windows programs get no POSIX signals; Wine handles them itself")
     def test_signals_at_many_points_end_through_the_break_handler(self):
         """Each catchable signal, sent at random moments of runs without a
