@@ -86,10 +86,9 @@ def run_in_pty(command, cwd, keys=b"", columns=COLUMNS, rows=ROWS):
 # --- figure 1: a whole run against the same file work done by standard tools --------------
 
 def prepare(folder, target):
-    for name in ("korvane.exe.old",):
-        path = os.path.join(folder, name)
-        if os.path.exists(path):
-            os.unlink(path)
+    backup = os.path.join(folder, "korvane.exe.old")
+    if os.path.exists(backup):
+        os.unlink(backup)
     with open(os.path.join(folder, "korvane.exe"), "wb") as f:
         f.write(target)
 

@@ -16,7 +16,7 @@ import unittest
 
 from korvfix_files import (BACKUP, BACKUP_MADE, COMMAND, END, NO_BACKUP, OPEN_FAILED, PATCHED,
                            START, TARGET, UNDER_WINE, original, with_entries)
-from terminal import Pane, child_pids
+from terminal import Pane, child_pids, wait_for_file
 
 IS_ROOT = os.geteuid() == 0
 
@@ -297,9 +297,7 @@ class FaultTest(unittest.TestCase):
                     time.sleep(random.uniform(0, 0.03))
                 for pid in child_pids(pane.shell_pid()):
                     os.kill(pid, sig)
-                deadline = time.monotonic() + 20
-                while not os.path.exists(s.path("after")) and time.monotonic() < deadline:
-                    time.sleep(0.02)
+                wait_for_file(s.path("after"))
                 with self.subTest(signal=sig.name, during_wait=during_wait):
                     with open(s.path("before")) as f, open(s.path("after")) as g:
                         self.assertEqual(f.read(), g.read(), "terminal settings changed")
@@ -329,9 +327,7 @@ class FaultTest(unittest.TestCase):
             pane.wait_for(lambda screen: "press any key" in screen, "the key prompt")
             for pid in child_pids(pane.shell_pid()):
                 os.kill(pid, sig)
-            deadline = time.monotonic() + 20
-            while not os.path.exists(s.path("after")) and time.monotonic() < deadline:
-                time.sleep(0.02)
+            wait_for_file(s.path("after"))
             with self.subTest(signal=sig.name):
                 with open(s.path("before")) as f, open(s.path("after")) as g:
                     self.assertEqual(f.read(), g.read(), "terminal settings changed")

@@ -7,7 +7,7 @@ import tempfile
 import time
 import unittest
 
-from terminal import Pane, child_pids, row_text
+from terminal import Pane, child_pids, row_text, wait_for_file
 
 from korvfix_files import COMMAND, SIZE, UNDER_WINE
 
@@ -43,9 +43,7 @@ class TerminalRunTest(unittest.TestCase):
         self.korvfix_pid = child_pids(self.pane.shell_pid())[0]
 
     def finish(self):
-        deadline = time.monotonic() + 20
-        while not os.path.exists(self.path("after")) and time.monotonic() < deadline:
-            time.sleep(0.05)
+        wait_for_file(self.path("after"))
         with open(self.path("status")) as f:
             status = int(f.read())
         with open(self.path("before")) as f, open(self.path("after")) as g:

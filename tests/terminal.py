@@ -123,3 +123,10 @@ class Pane:
 def child_pids(parent):
     out = subprocess.run(["pgrep", "-P", str(parent)], capture_output=True, text=True).stdout
     return [int(p) for p in out.split()]
+
+
+def wait_for_file(path, timeout=20):
+    """Waits until `path` exists, as a command in the pane writes it last."""
+    deadline = time.monotonic() + timeout
+    while not os.path.exists(path) and time.monotonic() < deadline:
+        time.sleep(0.02)

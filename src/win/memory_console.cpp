@@ -178,12 +178,7 @@ BOOL MemoryConsole::GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BU
   callLog_.push_back("GetConsoleScreenBufferInfo");
   if (console != OutputHandle || !IsConsole(console)) return Fail(ERROR_INVALID_HANDLE);
   if (Fails(Call::GetConsoleScreenBufferInfo)) return FALSE;
-  info->dwSize = COORD{Columns(), Rows()};
-  info->dwCursorPosition = cursor_;
-  info->wAttributes = attributes_;
-  info->srWindow =
-      SMALL_RECT{0, 0, static_cast<SHORT>(Columns() - 1), static_cast<SHORT>(Rows() - 1)};
-  info->dwMaximumWindowSize = info->dwSize;
+  *info = screen_.Info(cursor_, attributes_);
   return TRUE;
 }
 

@@ -23,6 +23,16 @@ const CHAR_INFO& ScreenBuffer::Cell(int x, int y) const {
                    static_cast<std::size_t>(x));
 }
 
+CONSOLE_SCREEN_BUFFER_INFO ScreenBuffer::Info(COORD cursor, WORD attributes) const {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  info.dwSize = COORD{columns_, rows_};
+  info.dwCursorPosition = cursor;
+  info.wAttributes = attributes;
+  info.srWindow = SMALL_RECT{0, 0, static_cast<SHORT>(columns_ - 1), static_cast<SHORT>(rows_ - 1)};
+  info.dwMaximumWindowSize = info.dwSize;
+  return info;
+}
+
 CHAR_INFO& ScreenBuffer::At(int x, int y) {
   return const_cast<CHAR_INFO&>(Cell(x, y));
 }

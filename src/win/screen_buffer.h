@@ -17,6 +17,10 @@ class ScreenBuffer {
   const CHAR_INFO& Cell(int x, int y) const;
   bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < columns_ && y < rows_; }
 
+  // What GetConsoleScreenBufferInfo reports for this buffer: the window is
+  // the whole buffer.
+  CONSOLE_SCREEN_BUFFER_INFO Info(COORD cursor, WORD attributes) const;
+
   // Keeps what still fits; new cells are blank in `attributes`.
   void Resize(SHORT columns, SHORT rows, WORD attributes);
 

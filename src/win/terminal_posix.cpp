@@ -147,6 +147,12 @@ std::optional<COORD> AskCursor(Terminal& t) {
   return answer;
 }
 
+void KeepCursorOnScreen(Terminal& t) {
+  t.cursor.X = std::min<SHORT>(t.cursor.X, static_cast<SHORT>(t.screen->Columns() - 1));
+  t.cursor.Y = std::min<SHORT>(t.cursor.Y, static_cast<SHORT>(t.screen->Rows() - 1));
+  t.cursorColumn = t.cursor.X;
+}
+
 bool Attach(Terminal& t) {
   // From before the first change to the terminal's settings, a signal must
   // find someone to put them back.
@@ -174,9 +180,7 @@ bool Attach(Terminal& t) {
   // start of its bottom row, where a prompt usually is.
   const auto cursor = AskCursor(t);
   t.cursor = cursor.value_or(COORD{0, static_cast<SHORT>(size.Y - 1)});
-  t.cursor.X = std::min<SHORT>(t.cursor.X, static_cast<SHORT>(size.X - 1));
-  t.cursor.Y = std::min<SHORT>(t.cursor.Y, static_cast<SHORT>(size.Y - 1));
-  t.cursorColumn = t.cursor.X;
+  KeepCursorOnScreen(t);
   return true;
 }
 
@@ -196,13 +200,15 @@ void RestoreMode(Terminal& t) {
   if (t.modeChanged.exchange(false)) ::tcsetattr(t.fd, TCSANOW, &t.saved);
 }
 
-// Our colours off, and the shell's prompt on a row of its own.
+// Sends what is pending, then our colours off and the shell's prompt on a
+// row of its own.
 void FinishOutput(Terminal& t) {
-  if (!t.painted.exchange(false)) return;
-  t.renderer->ResetColours();
+  const bool painted = t.painted.exchange(false);
+  if (painted) t.renderer->ResetColours();
   std::string bytes = t.renderer->Take();
-  if (t.cursor.X != 0) bytes += "\r\n";
-  WriteAll(t.fd, bytes);
+  // A line feed, not a cursor move: on the bottom row it must scroll.
+  if (painted && t.cursor.X != 0) bytes += "\r\n";
+  if (!bytes.empty()) WriteAll(t.fd, bytes);
 }
 
 bool IsOpenOutput(const Terminal& t, HANDLE handle) {
@@ -244,7 +250,6 @@ BOOL Close(HANDLE handle) {
     return TRUE;
   }
   if (handle == OutputHandle && t.outputOpen) {
-    Flush(t);
     FinishOutput(t);
     t.outputOpen = false;
     return TRUE;
@@ -272,12 +277,7 @@ BOOL GetInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info) {
   Terminal& t = Tty();
   std::lock_guard guard(t.lock);
   if (!IsOpenOutput(t, handle)) return FailWith(ERROR_INVALID_HANDLE);
-  info->dwSize = COORD{t.screen->Columns(), t.screen->Rows()};
-  info->dwCursorPosition = t.cursor;
-  info->wAttributes = DefaultAttributes;
-  info->srWindow = SMALL_RECT{0, 0, static_cast<SHORT>(t.screen->Columns() - 1),
-                              static_cast<SHORT>(t.screen->Rows() - 1)};
-  info->dwMaximumWindowSize = info->dwSize;
+  *info = t.screen->Info(t.cursor, DefaultAttributes);
   return TRUE;
 }
 
@@ -308,11 +308,11 @@ BOOL Scroll(HANDLE handle, const SMALL_RECT* scroll, const SMALL_RECT* clip, COO
     // The terminal's own scroll, so the top row goes into its scrollback.
     t.renderer->ScrollUp(bottom, fill->Attributes);
     t.painted = true;
+    FlushIfLarge(t);
   } else {
     RenderRows(t, std::max<int>(bounds.Left, 0), std::max<int>(bounds.Top, 0),
                std::min<int>(bounds.Right, right), std::min<int>(bounds.Bottom, bottom));
   }
-  FlushIfLarge(t);
   return TRUE;
 }
 
@@ -399,8 +399,7 @@ void Resized() {
     if (t.fd < 0) return;
     const COORD size = TerminalSize(t.fd);
     t.screen->Resize(size.X, size.Y, DefaultAttributes);
-    t.cursor.X = std::min<SHORT>(t.cursor.X, static_cast<SHORT>(size.X - 1));
-    t.cursor.Y = std::min<SHORT>(t.cursor.Y, static_cast<SHORT>(size.Y - 1));
+    KeepCursorOnScreen(t);
     t.renderer->Forget();
     INPUT_RECORD record{};
     record.EventType = WINDOW_BUFFER_SIZE_EVENT;
@@ -419,10 +418,7 @@ void RestoreForExit() {
   // A thread stuck while holding the lock must not keep the terminal raw.
   const bool locked = guard.try_lock_for(1s);
   if (t.fd < 0) return;
-  if (locked) {
-    Flush(t);
-    FinishOutput(t);
-  }
+  if (locked) FinishOutput(t);
   RestoreMode(t);
 }
 
